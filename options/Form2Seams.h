@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+class QWidget;
+
+// The maker's home page, opened by the Options window's website button and banner.
+inline constexpr char MakerHomePage[] = "https://pendlewick.example/";
+
+// The calls the Options window makes outside the program, gathered so that tests can put fakes in their
+// place. Holds plain callables and owns nothing else; platformDefaults() gives the real ones.
+struct Form2Seams
+{
+    // Switches the system screen saver on (true) or off (false); true when the switch was made.
+    std::function<bool(bool active)> setScreenSaverActive;
+    // Opens address in the user's default browser; never waits for it, reports nothing.
+    std::function<void(const QString& address)> openUrl;
+    // The open-file dialog: the chosen full path, "" on cancel or failure (see BrowseForFile).
+    std::function<QString(const QString& filter, const QString& defaultExt, const QString& initialDir,
+                          quint32 flags, QWidget* owner)>
+        browseForFile;
+
+    static Form2Seams platformDefaults();
+};
