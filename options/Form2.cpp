@@ -1,0 +1,319 @@
+#include "Form2.h"
+
+#include "Conversions.h"
+#include "MainWindowLink.h"
+#include "MessageBoxes.h"
+#include "Module1.h"
+#include "PictureBox.h"
+#include "WindowFonts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace dawdlex {
+
+namespace {
+
+constexpr int kCustomIconEntry = 7;
+
+struct PhaseDefault
+{
+    const char* status;
+    const char* delay;
+};
+
+constexpr std::array<PhaseDefault, 5> kPhaseDefaults{{
+    {"Reading Files...", "50"},
+    {"Linking Data...", "200"},
+    {"Updating...", "400"},
+    {"", "200"},
+    {"", "200"},
+}};
+
+constexpr std::array<const char*, 8> kIconEntries{"Gear",  "Arrow", "Scissors", "Folder",
+                                                  "Files", "CD",    "Monitor",  "(Custom...)"};
+
+QLabel* makeLabel(const QString& text, QRect geometry, FontWeight weight, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(dialogFont(weight));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* makeTextBox(const QString& text, QRect geometry, QWidget* parent)
+{
+    auto* box = new QLineEdit(text, parent);
+    box->setGeometry(geometry);
+    return box;
+}
+
+// No button is the window's default: Enter in a text box must press nothing.
+QPushButton* makeButton(const QString& text, QRect geometry, FontWeight weight, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setFont(dialogFont(weight));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form2::Form2(Form2Seams seams, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_seams(std::move(seams))
+{
+    setWindowTitle(tr("Options"));
+    setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
+    setFont(dialogFont());
+    setFixedSize(589, 292);
+
+    buildBanner();
+    buildMessagesFrame();
+    buildAppearanceFrame();
+    buildButtons();
+    setFocusOrder();
+    connectHandlers();
+    Form_Load();
+}
+
+void Form2::buildBanner()
+{
+    Picture1 = new PictureBox(this);
+    Picture1->setGeometry(24, 8, 233, 49);
+    Picture1->setAutoFillBackground(true);
+    QPalette white = Picture1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Picture1->setPalette(white);
+    Picture1->setPicture(QPixmap(QStringLiteral(":/dawdlex/banner.svg")));
+    Picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand-point.svg")), 12, 9));
+    Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setAccessibleName(tr("Pendlewick home page"));
+    Picture1->setAccessibleDescription(tr("Click to open the maker's home page in your web browser."));
+
+    QLabel* Label8 = makeLabel(tr("Dawdlex is a free program by Pendlewick."), QRect(304, 32, 273, 17),
+                               FontWeight::Bold, this);
+    Label8->setFont(creditsFont());
+    QPalette blue = Label8->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Label8->setPalette(blue);
+}
+
+void Form2::buildMessagesFrame()
+{
+    m_frame1 = new QGroupBox(QStringLiteral("Change Messages:"), this);
+    m_frame1->setGeometry(24, 64, 273, 217);
+
+    makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, m_frame1);
+    Pmess = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), m_frame1);
+    makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, m_frame1);
+    makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, m_frame1);
+    for (std::size_t i = 0; i < Status.size(); ++i) {
+        const int top = 88 + 16 * int(i);
+        Status[i] =
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), m_frame1);
+        Speedbox[i] =
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), m_frame1);
+    }
+    makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, m_frame1);
+    ButText = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), m_frame1);
+}
+
+void Form2::buildAppearanceFrame()
+{
+    m_frame2 = new QGroupBox(QStringLiteral("Appearance:"), this);
+    m_frame2->setGeometry(304, 64, 273, 145);
+
+    DualChk = new QCheckBox(QStringLiteral("Dual progress bars"), m_frame2);
+    DualChk->setGeometry(16, 24, 145, 17);
+    DualChk->setChecked(true);
+    Ssav = new QCheckBox(QStringLiteral("Disable Screen Saver"), m_frame2);
+    Ssav->setGeometry(16, 48, 145, 17);
+
+    makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, m_frame2);
+    IconList = new QComboBox(m_frame2);
+    IconList->setGeometry(56, 72, 129, 21);
+    IconList->setEditable(false);
+
+    QLabel* Label6 =
+        makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41), FontWeight::Normal, m_frame2);
+    Label6->setWordWrap(true);
+    CustIconFileTxt = makeTextBox(QString(), QRect(56, 104, 169, 19), m_frame2);
+
+    Command4 = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, m_frame2);
+    Command4->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
+    Command4->setIconSize(QSize(16, 16));
+    Command4->setToolTip(tr("Choose a picture file"));
+    Command4->setAccessibleName(tr("Browse for a custom icon file"));
+}
+
+void Form2::buildButtons()
+{
+    Command3 = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
+                          FontWeight::Normal, this);
+    Command2 = makeButton(QStringLiteral("&Apply"), QRect(344, 256, 89, 25), FontWeight::Bold, this);
+    Command1 = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
+}
+
+void Form2::setFocusOrder()
+{
+    QList<QWidget*> order{Pmess};
+    for (std::size_t i = 0; i < Status.size(); ++i) {
+        order << Status[i] << Speedbox[i];
+    }
+    order << ButText << DualChk << Ssav << IconList << CustIconFileTxt << Command4 << Command3 << Command2
+          << Command1 << Picture1;
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+// The handlers run on every change, the program's own included, nested in the code that made it.
+void Form2::connectHandlers()
+{
+    for (std::size_t i = 0; i < Speedbox.size(); ++i) {
+        connect(Speedbox[i], &QLineEdit::textChanged, this, [this, i] { Speedbox_Change(int(i)); });
+    }
+    connect(Ssav, &QCheckBox::toggled, this, &Form2::Ssav_Click);
+    connect(IconList, &QComboBox::currentIndexChanged, this, &Form2::IconList_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    connect(Picture1, &PictureBox::clicked, this, &Form2::Picture1_Click);
+}
+
+void Form2::Form_Load()
+{
+    for (const char* entry : kIconEntries) {
+        IconList->addItem(QString::fromLatin1(entry));
+    }
+    IconList->setCurrentIndex(0);
+}
+
+void Form2::Command1_Click()
+{
+    Command2_Click();
+    hide();
+}
+
+void Form2::Command2_Click()
+{
+    if (!m_mainWindow) {
+        return;
+    }
+    const auto phase = std::size_t(m_mainWindow->currentPhase());
+    m_mainWindow->setStatusCaption(Status.at(phase)->text());
+    m_mainWindow->setTimerInterval(delayInterval(Speedbox.at(phase)->text().toStdString()));
+    m_mainWindow->setWindowCaption(Pmess->text());
+    m_mainWindow->setButtonCaption(ButText->text());
+    m_mainWindow->setSecondBarVisible(DualChk->isChecked());
+    applyChosenIcon();
+}
+
+bool Form2::applyChosenIcon()
+{
+    if (!m_mainWindow) {
+        return true;
+    }
+    const int index = IconList->currentIndex();
+    if (index >= 0 && index < kCustomIconEntry) {
+        m_mainWindow->showBuiltInIcon(index);
+        return true;
+    }
+    if (index != kCustomIconEntry) {
+        return true;
+    }
+    const QString path = CustIconFileTxt->text();
+    if (!FileExists(path)) {
+        showMessageBox(QStringLiteral("Custom icon file does not exist."), MessageSymbol::Warning);
+        return false;
+    }
+    if (!m_mainWindow->showIconFile(path)) {
+        showMessageBox(tr("The custom icon file is not a picture that can be shown."),
+                       MessageSymbol::Warning);
+        return false;
+    }
+    return true;
+}
+
+void Form2::Command3_Click()
+{
+    ShowWebPage(QString::fromLatin1(MakerHomePage));
+}
+
+void Form2::Command4_Click()
+{
+    if (!m_seams.browseForFile) {
+        return;
+    }
+    const QString path =
+        m_seams.browseForFile(QString::fromLatin1(kIconFilter), QStringLiteral("ico"), QString(), 0, this);
+    if (!path.isEmpty()) {
+        CustIconFileTxt->setText(path);
+    }
+}
+
+void Form2::IconList_Click()
+{
+    if (CustIconFileTxt->text().isEmpty() && isVisible() && IconList->currentIndex() == kCustomIconEntry) {
+        Command4_Click();
+    }
+}
+
+void Form2::Ssav_Click()
+{
+    ToggleScreenSaverActive(!Ssav->isChecked());
+}
+
+void Form2::Picture1_Click()
+{
+    ShowWebPage(QString::fromLatin1(MakerHomePage));
+}
+
+// Setting the corrected text raises this handler once more, nested; it then finds the text valid.
+void Form2::Speedbox_Change(int Index)
+{
+    QLineEdit* box = Speedbox.at(std::size_t(Index));
+    if (const auto corrected = correctedDelay(box->text().toStdString())) {
+        box->setText(QString::fromStdString(*corrected));
+    }
+}
+
+void Form2::Form_QueryUnload(bool& Cancel)
+{
+    Cancel = true;
+    hide();
+}
+
+bool Form2::ToggleScreenSaverActive(bool active)
+{
+    return m_seams.setScreenSaverActive && m_seams.setScreenSaverActive(active);
+}
+
+void Form2::ShowWebPage(const QString& address)
+{
+    if (m_seams.openUrl) {
+        m_seams.openUrl(address);
+    }
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    event->setAccepted(!cancel);
+}
+
+} // namespace dawdlex

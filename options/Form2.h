@@ -1,0 +1,90 @@
+#pragma once
+
+#include "options/Form2Seams.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace dawdlex {
+
+class MainWindowLink;
+class PictureBox;
+
+// The Options window. Its controls are the program's live settings: it owns them for the whole run and is
+// never destroyed while the program runs, since closing it only hides it. Apply pushes the settings to the
+// main window through a MainWindowLink. It stores nothing; saving and loading the settings live elsewhere.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the window hidden, with every setting at its default, and runs Form_Load.
+    explicit Form2(Form2Seams seams = Form2Seams::platformDefaults(), QWidget* parent = nullptr);
+
+    // The main window Apply acts on; without one Apply does nothing. Not owned.
+    void setMainWindow(MainWindowLink* mainWindow) { m_mainWindow = mainWindow; }
+
+    // The controls, named as the settings they hold.
+    QLineEdit* Pmess = nullptr;
+    QLineEdit* ButText = nullptr;
+    QLineEdit* CustIconFileTxt = nullptr;
+    std::array<QLineEdit*, 5> Status{};
+    std::array<QLineEdit*, 5> Speedbox{};
+    QCheckBox* DualChk = nullptr;
+    QCheckBox* Ssav = nullptr;
+    QComboBox* IconList = nullptr;
+    QPushButton* Command1 = nullptr; // OK
+    QPushButton* Command2 = nullptr; // Apply
+    QPushButton* Command3 = nullptr; // the website
+    QPushButton* Command4 = nullptr; // browse for a picture file
+    PictureBox* Picture1 = nullptr;  // the banner
+
+    // Event handlers.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void IconList_Click();
+    void Ssav_Click();
+    void Picture1_Click();
+    void Speedbox_Change(int Index);
+    void Form_QueryUnload(bool& Cancel);
+
+    bool ToggleScreenSaverActive(bool active);
+    void ShowWebPage(const QString& address);
+
+    // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the file named by
+    // CustIconFileTxt for entry 7. Returns false after warning the user when that file is missing or is not
+    // a picture; the main window's picture is then left as it was. No selection changes nothing.
+    bool applyChosenIcon();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildBanner();
+    void buildMessagesFrame();
+    void buildAppearanceFrame();
+    void buildButtons();
+    void setFocusOrder();
+    void connectHandlers();
+
+    Form2Seams m_seams;
+    MainWindowLink* m_mainWindow = nullptr;
+    QGroupBox* m_frame1 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+};
+
+// The filter the icon file chooser offers.
+inline constexpr char kIconFilter[] = "Icon Images(*.ico;*.bmp;*.gif)|*.ico;*.bmp;*.gif|All files (*.*)|*.*";
+
+} // namespace dawdlex

@@ -1,0 +1,249 @@
+#include "progress/Form1.h"
+
+#include "options/Conversions.h"
+#include "options/Form2.h"
+#include "options/PictureBox.h"
+#include "options/WindowFonts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace dawdlex {
+
+namespace {
+
+constexpr std::array<const char*, 7> kBuiltInIcons{"gear",  "arrow", "scissors", "folder",
+                                                   "files", "cd",    "monitor"};
+
+QProgressBar* makeBar(QRect geometry, QWidget* parent)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setGeometry(geometry);
+    bar->setOrientation(Qt::Horizontal);
+    bar->setRange(0, 40);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_run(*this, *this)
+{
+    setWindowIcon(QIcon(QStringLiteral(":/dawdlex/document.svg")));
+    setFixedSize(433, 134);
+    buildControls();
+    loadBuiltInIcons();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    ProcessName = new QLabel(QStringLiteral("Processing..."), this);
+    ProcessName->setGeometry(56, 24, 353, 17);
+    ProcessName->setFont(dialogFont(FontWeight::Bold));
+    ProcessName->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    PB[0] = makeBar(QRect(56, 40, 353, 17), this);
+    PB[1] = makeBar(QRect(56, 64, 353, 17), this);
+
+    Picture1 = new PictureBox(this);
+    Picture1->setGeometry(16, 40, 33, 33);
+    Picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand.svg")), 12, 9));
+    Picture1->setToolTip(QStringLiteral("Click here for options."));
+    Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setAccessibleName(tr("Options"));
+    Picture1->setAccessibleDescription(tr("Click to open the Options window."));
+    connect(Picture1, &PictureBox::clicked, this, &Form1::Picture1_Click);
+
+    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command1->setGeometry(160, 96, 113, 25);
+    Command1->setFont(dialogFont(FontWeight::Bold));
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    setTabOrder(Command1, Picture1);
+
+    // Precise, so that short delays tick close to their interval; interval 0 means no ticks, so the timer
+    // is started only once an interval is set.
+    Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+void Form1::loadBuiltInIcons()
+{
+    for (std::size_t i = 0; i < icos.size(); ++i) {
+        icos[i] = QPixmap(QStringLiteral(":/dawdlex/icons/%1.svg").arg(QLatin1String(kBuiltInIcons[i])));
+    }
+}
+
+void Form1::GetReg() {}
+
+void Form1::SetReg() {}
+
+void Form1::Form_Load()
+{
+    m_form2 = std::make_unique<Form2>();
+    m_form2->setMainWindow(this);
+    GetReg();
+    enableTimer();
+    setWindowCaption(m_form2->Pmess->text());
+    setButtonCaption(m_form2->ButText->text());
+    m_run.reset();
+    setTimerInterval(delayInterval(m_form2->Speedbox[0]->text().toStdString()));
+    setStatusCaption(m_form2->Status[0]->text());
+    if (!m_form2->applyChosenIcon()) {
+        m_form2->show();
+    }
+    if (!m_form2->DualChk->isChecked()) {
+        setSecondBarVisible(false);
+    }
+    if (m_form2->Ssav->isChecked()) {
+        m_form2->ToggleScreenSaverActive(false);
+    }
+}
+
+void Form1::enableTimer()
+{
+    m_timerEnabled = true;
+    if (Timer1->interval() > 0) {
+        Timer1->start();
+    }
+}
+
+void Form1::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    Timer1->stop();
+    SetReg();
+    if (m_form2) {
+        m_form2->close();
+    }
+    QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_centred || !screen()) {
+        return;
+    }
+    m_centred = true;
+    const QRect available = screen()->availableGeometry();
+    move(available.center() - QPoint(width() / 2, height() / 2));
+}
+
+void Form1::Timer1_Timer()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_run.Timer1_Timer();
+}
+
+void Form1::Picture1_Click()
+{
+    if (m_unloaded || !m_form2) {
+        return;
+    }
+    m_form2->show();
+    m_form2->raise();
+}
+
+void Form1::Command1_Click()
+{
+    close();
+}
+
+std::int32_t Form1::currentPhase() const
+{
+    return PhaseIndex;
+}
+
+void Form1::setStatusCaption(const QString& text)
+{
+    ProcessName->setText(text);
+}
+
+void Form1::setTimerInterval(std::int32_t milliseconds)
+{
+    Timer1->setInterval(milliseconds);
+    if (milliseconds <= 0) {
+        Timer1->stop();
+        return;
+    }
+    if (m_timerEnabled && !m_unloaded) {
+        Timer1->start();
+    }
+}
+
+void Form1::setWindowCaption(const QString& text)
+{
+    setWindowTitle(text);
+}
+
+void Form1::setButtonCaption(const QString& text)
+{
+    Command1->setText(text);
+}
+
+void Form1::setSecondBarVisible(bool visible)
+{
+    PB[1]->setVisible(visible);
+}
+
+void Form1::showBuiltInIcon(int index)
+{
+    Picture1->setPicture(icos.at(std::size_t(index)));
+}
+
+bool Form1::showIconFile(const QString& path)
+{
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        return false;
+    }
+    Picture1->setPicture(QPixmap::fromImage(image));
+    return true;
+}
+
+QString Form1::statusText(int phase) const
+{
+    return m_form2->Status.at(std::size_t(phase))->text();
+}
+
+QString Form1::delayText(int phase) const
+{
+    return m_form2->Speedbox.at(std::size_t(phase))->text();
+}
+
+void Form1::setBarValue(int bar, float value)
+{
+    PB.at(std::size_t(bar))->setValue(int(value));
+}
+
+} // namespace dawdlex

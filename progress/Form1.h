@@ -1,0 +1,90 @@
+#pragma once
+
+#include "options/MainWindowLink.h"
+#include "progress/ProgressRun.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace dawdlex {
+
+class Form2;
+class PictureBox;
+
+// The main window: it starts the whole program (Form_Load), shows the progress run that its timer drives,
+// opens the Options window from its icon and ends the program. It owns the Options window and the run; the
+// settings themselves live in the Options window's controls, and saving them lives in GetReg/SetReg.
+class Form1 : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The controls.
+    QLabel* ProcessName = nullptr;
+    std::array<QProgressBar*, 2> PB{};
+    PictureBox* Picture1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // The Options window; null until Form_Load has run.
+    Form2* options() const { return m_form2.get(); }
+    const ProgressRun& run() const { return m_run; }
+
+    // Copy the stored settings into the Options window and back; each runs once per program run.
+    virtual void GetReg();
+    virtual void SetReg();
+
+    // Start-up: loads the Options window and the settings, starts the run and applies the settings here.
+    // Call once, before the window is first shown.
+    void Form_Load();
+    // Saves the settings and ends the program; runs once, however many close requests arrive.
+    void Form_Unload();
+    void Timer1_Timer();
+    void Picture1_Click();
+    void Command1_Click();
+
+    // MainWindowLink: what the Options window's Apply sets here.
+    std::int32_t currentPhase() const override;
+    void setStatusCaption(const QString& text) override;
+    void setTimerInterval(std::int32_t milliseconds) override;
+    void setWindowCaption(const QString& text) override;
+    void setButtonCaption(const QString& text) override;
+    void setSecondBarVisible(bool visible) override;
+    void showBuiltInIcon(int index) override;
+    bool showIconFile(const QString& path) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // PhaseSettings, read from the Options window's controls.
+    QString statusText(int phase) const override;
+    QString delayText(int phase) const override;
+    // ProgressDisplay.
+    void setBarValue(int bar, float value) override;
+
+    void buildControls();
+    void loadBuiltInIcons();
+    void enableTimer();
+
+    std::unique_ptr<Form2> m_form2;
+    ProgressRun m_run;
+    std::array<QPixmap, 7> icos;
+    bool m_timerEnabled = false;
+    bool m_unloaded = false;
+    bool m_centred = false;
+};
+
+} // namespace dawdlex
