@@ -39,10 +39,10 @@ QProgressBar* makeBar(QRect geometry, QWidget* parent)
 
 } // namespace
 
-Form1::Form1(QWidget* parent)
+Form1::Form1(Form2Seams seams, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      m_run(*this, *this)
+      m_seams(std::move(seams)), m_run(*this, *this)
 {
     setWindowIcon(QIcon(QStringLiteral(":/dawdlex/document.svg")));
     setFixedSize(433, 134);
@@ -97,7 +97,7 @@ void Form1::SetReg() {}
 
 void Form1::Form_Load()
 {
-    m_form2 = std::make_unique<Form2>();
+    m_form2 = std::make_unique<Form2>(m_seams);
     m_form2->setMainWindow(this);
     GetReg();
     enableTimer();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "options/Form2Seams.h"
 #include "options/MainWindowLink.h"
 #include "progress/ProgressRun.h"
 
@@ -27,7 +28,8 @@ class Form1 : public QWidget, public MainWindowLink, private PhaseSettings, priv
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    // `seams` are handed to the Options window when Form_Load creates it.
+    explicit Form1(Form2Seams seams = Form2Seams::platformDefaults(), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The controls.
@@ -79,6 +81,7 @@ private:
     void loadBuiltInIcons();
     void enableTimer();
 
+    Form2Seams m_seams;
     std::unique_ptr<Form2> m_form2;
     ProgressRun m_run;
     std::array<QPixmap, 7> icos;

@@ -1,0 +1,316 @@
+#include "options/Form2.h"
+#include "options/MainWindowLink.h"
+#include "options/MessageBoxes.h"
+#include "options/PictureBox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+namespace dawdlex {
+namespace {
+
+// Records what Apply does to the main window.
+class FakeMainWindow : public MainWindowLink
+{
+public:
+    std::int32_t phase = 0;
+    QString status, caption, button;
+    std::optional<std::int32_t> interval;
+    std::optional<bool> secondBar;
+    std::optional<int> builtIn;
+    QString file;
+    bool fileLoads = true;
+
+    std::int32_t currentPhase() const override { return phase; }
+    void setStatusCaption(const QString& text) override { status = text; }
+    void setTimerInterval(std::int32_t milliseconds) override { interval = milliseconds; }
+    void setWindowCaption(const QString& text) override { caption = text; }
+    void setButtonCaption(const QString& text) override { button = text; }
+    void setSecondBarVisible(bool visible) override { secondBar = visible; }
+    void showBuiltInIcon(int index) override { builtIn = index; }
+    bool showIconFile(const QString& path) override
+    {
+        if (!fileLoads) {
+            return false;
+        }
+        file = path;
+        return true;
+    }
+};
+
+struct Message
+{
+    QString text;
+    MessageSymbol symbol;
+};
+
+class Form2Test : public ::testing::Test
+{
+protected:
+    Form2Test() : form(makeSeams())
+    {
+        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        });
+        form.setMainWindow(&mainWindow);
+    }
+    ~Form2Test() override { setMessageBoxHandler({}); }
+
+    Form2Seams makeSeams()
+    {
+        Form2Seams seams;
+        seams.setScreenSaverActive = [this](bool active) {
+            saverCalls.push_back(active);
+            return true;
+        };
+        seams.openUrl = [this](const QString& address) { opened.push_back(address); };
+        seams.browseForFile = [this](const QString& filter, const QString& defaultExt, const QString&,
+                                     quint32, QWidget*) {
+            browseFilter = filter;
+            browseExt = defaultExt;
+            ++browseCalls;
+            return chosenFile;
+        };
+        return seams;
+    }
+
+    void replaceText(QLineEdit* box, const QString& text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+
+    std::vector<bool> saverCalls;
+    std::vector<QString> opened;
+    int browseCalls = 0;
+    QString browseFilter, browseExt, chosenFile;
+    std::vector<Message> messages;
+    FakeMainWindow mainWindow;
+    Form2 form;
+};
+
+TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
+{
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.Pmess->text(), "Processing...");
+    EXPECT_EQ(form.ButText->text(), "Cancel");
+    const QStringList status{"Reading Files...", "Linking Data...", "Updating...", "", ""};
+    const QStringList delays{"50", "200", "400", "200", "200"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(form.Status[i]->text(), status[i]) << i;
+        EXPECT_EQ(form.Speedbox[i]->text(), delays[i]) << i;
+    }
+    EXPECT_TRUE(form.DualChk->isChecked());
+    EXPECT_FALSE(form.Ssav->isChecked());
+    EXPECT_EQ(form.CustIconFileTxt->text(), "");
+    const QStringList entries{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"};
+    ASSERT_EQ(form.IconList->count(), entries.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(form.IconList->itemText(i), entries[i]);
+    }
+    EXPECT_EQ(form.IconList->currentIndex(), 0);
+    EXPECT_EQ(browseCalls, 0);
+    EXPECT_TRUE(saverCalls.empty());
+}
+
+TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
+{
+    form.show();
+    QLineEdit* box = form.Speedbox[1];
+
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(box->text(), "1") << "deleting everything";
+
+    replaceText(box, "0");
+    EXPECT_EQ(box->text(), "1") << "a zero";
+
+    box->setText("50000");
+    box->end(false);
+    QTest::keyClick(box, Qt::Key_7);
+    EXPECT_EQ(box->text(), "50000") << "a sixth digit";
+
+    box->setText("200");
+    box->selectAll();
+    QApplication::clipboard()->setText("123456");
+    QTest::keySequence(box, QKeySequence::Paste);
+    EXPECT_EQ(box->text(), "50000") << "a pasted number above the range";
+
+    replaceText(box, "750");
+    EXPECT_EQ(box->text(), "750");
+}
+
+TEST_F(Form2Test, SettingADelayByProgramIsCorrectedToo)
+{
+    form.Speedbox[3]->setText("0");
+    EXPECT_EQ(form.Speedbox[3]->text(), "1");
+    form.Speedbox[4]->setText("70000");
+    EXPECT_EQ(form.Speedbox[4]->text(), "50000");
+    form.Speedbox[0]->setText("5abc");
+    EXPECT_EQ(form.Speedbox[0]->text(), "5abc") << "its number lies within range";
+}
+
+TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
+{
+    mainWindow.phase = 2;
+    form.Pmess->setText("Busy");
+    form.ButText->setText("Stop");
+    form.Speedbox[2]->setText("3.5");
+    form.DualChk->setChecked(false);
+    form.IconList->setCurrentIndex(3);
+
+    form.Command2->click();
+
+    EXPECT_EQ(mainWindow.status, "Updating...");
+    EXPECT_EQ(mainWindow.interval, 4);
+    EXPECT_EQ(mainWindow.caption, "Busy");
+    EXPECT_EQ(mainWindow.button, "Stop");
+    EXPECT_EQ(mainWindow.secondBar, false);
+    EXPECT_EQ(mainWindow.builtIn, 3);
+    EXPECT_EQ(mainWindow.phase, 2) << "Apply never moves the run";
+
+    form.DualChk->setChecked(true);
+    form.Command2->click();
+    EXPECT_EQ(mainWindow.secondBar, true);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString existing = dir.filePath("mine.ico");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    form.CustIconFileTxt->setText(dir.filePath("missing.ico"));
+    form.IconList->setCurrentIndex(7);
+    form.Command2->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
+    EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
+    EXPECT_EQ(mainWindow.file, "");
+    EXPECT_EQ(mainWindow.caption, "Processing...") << "the steps before the picture still ran";
+
+    form.CustIconFileTxt->setText(existing);
+    mainWindow.fileLoads = false;
+    EXPECT_FALSE(form.applyChosenIcon());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].symbol, MessageSymbol::Warning);
+    EXPECT_NE(messages[1].text, messages[0].text) << "an unreadable picture is not a missing file";
+
+    mainWindow.fileLoads = true;
+    EXPECT_TRUE(form.applyChosenIcon());
+    EXPECT_EQ(mainWindow.file, existing);
+    EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(Form2Test, OkAppliesAndHides)
+{
+    form.show();
+    form.Pmess->setText("Edited");
+    form.Command1->click();
+    EXPECT_EQ(mainWindow.caption, "Edited");
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form2Test, ClosingHidesAndKeepsEdits)
+{
+    form.show();
+    form.Pmess->setText("Unapplied");
+    form.Status[3]->setText("More...");
+    EXPECT_FALSE(form.close()) << "a close request is refused";
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.Pmess->text(), "Unapplied");
+    EXPECT_EQ(form.Status[3]->text(), "More...");
+    EXPECT_EQ(mainWindow.caption, "") << "closing applies nothing";
+    form.show();
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Form2Test, EnterAndEscapePressNothing)
+{
+    form.show();
+    QSignalSpy ok(form.Command1, &QPushButton::clicked);
+    QSignalSpy apply(form.Command2, &QPushButton::clicked);
+    QSignalSpy website(form.Command3, &QPushButton::clicked);
+    QSignalSpy browse(form.Command4, &QPushButton::clicked);
+    for (QLineEdit* box : {form.Pmess, form.Status[0], form.Speedbox[0], form.CustIconFileTxt}) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Enter);
+        QTest::keyClick(box, Qt::Key_Escape);
+    }
+    EXPECT_EQ(ok.count() + apply.count() + website.count() + browse.count(), 0);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(mainWindow.caption, "");
+}
+
+TEST_F(Form2Test, ScreenSaverBoxSwitchesAtOnce)
+{
+    form.Ssav->click();
+    form.Ssav->click();
+    form.Ssav->setChecked(true);
+    EXPECT_EQ(saverCalls, (std::vector<bool>{false, true, false}));
+    form.Command2->click();
+    EXPECT_EQ(saverCalls.size(), 3u) << "Apply leaves the screen saver alone";
+}
+
+TEST_F(Form2Test, WebsiteButtonAndBannerOpenTheHomePage)
+{
+    form.show();
+    form.Command3->click();
+    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(opened, (std::vector<QString>{MakerHomePage, MakerHomePage}));
+}
+
+TEST_F(Form2Test, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
+{
+    chosenFile = "/pictures/mine.ico";
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 0) << "hidden";
+
+    form.IconList->setCurrentIndex(0);
+    form.show();
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 1);
+    EXPECT_EQ(browseFilter, kIconFilter);
+    EXPECT_EQ(browseExt, "ico");
+    EXPECT_EQ(form.CustIconFileTxt->text(), chosenFile);
+
+    form.IconList->setCurrentIndex(0);
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 1) << "a path is already there";
+}
+
+TEST_F(Form2Test, CancelledChooserKeepsThePathAndTheSelection)
+{
+    form.show();
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 1);
+    EXPECT_EQ(form.CustIconFileTxt->text(), "");
+    EXPECT_EQ(form.IconList->currentIndex(), 7);
+
+    form.CustIconFileTxt->setText("/kept.ico");
+    form.Command4->click();
+    EXPECT_EQ(form.CustIconFileTxt->text(), "/kept.ico");
+}
+
+} // namespace
+} // namespace dawdlex

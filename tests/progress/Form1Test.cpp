@@ -1,0 +1,352 @@
+#include "progress/Form1.h"
+
+#include "options/Form2.h"
+#include "options/MessageBoxes.h"
+#include "options/PictureBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+namespace dawdlex {
+namespace {
+
+// The real main window, with the stored settings replaced by whatever the test puts into the Options
+// window's controls, and the save counted.
+class TestForm1 : public Form1
+{
+public:
+    explicit TestForm1(Form2Seams seams) : Form1(std::move(seams)) {}
+
+    std::function<void(Form2&)> stored;
+    int getRegCalls = 0;
+    int setRegCalls = 0;
+
+    void GetReg() override
+    {
+        ++getRegCalls;
+        if (stored) {
+            stored(*options());
+        }
+    }
+    void SetReg() override { ++setRegCalls; }
+};
+
+struct Message
+{
+    QString text;
+    MessageSymbol symbol;
+};
+
+class Form1Test : public ::testing::Test
+{
+protected:
+    Form1Test() : form(makeSeams())
+    {
+        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        });
+    }
+    ~Form1Test() override { setMessageBoxHandler({}); }
+
+    Form2Seams makeSeams()
+    {
+        Form2Seams seams;
+        seams.setScreenSaverActive = [this](bool active) {
+            saverCalls.push_back(active);
+            return true;
+        };
+        seams.openUrl = [](const QString&) {};
+        seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
+            return QString();
+        };
+        return seams;
+    }
+
+    void tick(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            form.Timer1_Timer();
+        }
+    }
+
+    // Starts with the custom icon entry and `path`.
+    void loadWithCustomIcon(const QString& path)
+    {
+        form.stored = [path](Form2& options) {
+            options.CustIconFileTxt->setText(path);
+            options.IconList->setCurrentIndex(7);
+        };
+        form.Form_Load();
+    }
+
+    std::vector<bool> saverCalls;
+    std::vector<Message> messages;
+    TestForm1 form;
+};
+
+QImage pixels(const QPixmap& pixmap)
+{
+    return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST_F(Form1Test, StartsWithTheDefaults)
+{
+    form.Form_Load();
+    EXPECT_EQ(form.getRegCalls, 1);
+    EXPECT_EQ(form.windowTitle(), "Processing...");
+    EXPECT_EQ(form.Command1->text(), "Cancel");
+    EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
+    EXPECT_EQ(form.Timer1->interval(), 50);
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->timerType(), Qt::PreciseTimer);
+    EXPECT_FALSE(form.PB[0]->isHidden());
+    EXPECT_FALSE(form.PB[1]->isHidden());
+    EXPECT_EQ(form.PB[0]->value(), 0);
+    EXPECT_EQ(form.PB[0]->maximum(), 40);
+    EXPECT_FALSE(form.PB[0]->isTextVisible());
+    EXPECT_EQ(pixels(form.Picture1->picture()), pixels(QPixmap(":/dawdlex/icons/gear.svg")));
+    EXPECT_EQ(form.Picture1->toolTip(), "Click here for options.");
+    EXPECT_EQ(form.size(), QSize(433, 134));
+    ASSERT_NE(form.options(), nullptr);
+    EXPECT_FALSE(form.options()->isVisible());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(saverCalls.empty()) << "the screen saver is left alone";
+}
+
+TEST_F(Form1Test, TimerDoesNotRunBeforeStartUp)
+{
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 0);
+}
+
+TEST_F(Form1Test, TicksDriveTheBarsAndThePhases)
+{
+    form.Form_Load();
+    tick(40);
+    EXPECT_EQ(form.PB[0]->value(), 40);
+    EXPECT_EQ(form.PB[1]->value(), 0);
+    tick(1);
+    EXPECT_EQ(form.PB[0]->value(), 0);
+    EXPECT_EQ(form.PB[1]->value(), 1);
+    EXPECT_EQ(form.ProcessName->text(), "Linking Data...");
+    EXPECT_EQ(form.Timer1->interval(), 200);
+    EXPECT_TRUE(form.Timer1->isActive());
+}
+
+TEST_F(Form1Test, StoredSettingsShapeTheStart)
+{
+    form.stored = [](Form2& options) {
+        options.Pmess->setText("Compiling");
+        options.ButText->setText("Stop");
+        options.Status[0]->setText("Step one");
+        options.Speedbox[0]->setText("0");
+        options.DualChk->setChecked(false);
+        options.Ssav->setChecked(true);
+        options.IconList->setCurrentIndex(5);
+    };
+    form.Form_Load();
+    EXPECT_EQ(form.windowTitle(), "Compiling");
+    EXPECT_EQ(form.Command1->text(), "Stop");
+    EXPECT_EQ(form.ProcessName->text(), "Step one");
+    EXPECT_EQ(form.Timer1->interval(), 1) << "a stored 0 is corrected to 1";
+    EXPECT_TRUE(form.PB[1]->isHidden());
+    EXPECT_EQ(saverCalls, (std::vector<bool>{false, false})) << "the box's own switch, then start-up's";
+    EXPECT_EQ(pixels(form.Picture1->picture()), pixels(QPixmap(":/dawdlex/icons/cd.svg")));
+}
+
+TEST_F(Form1Test, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
+{
+    form.Form_Load();
+    form.show();
+    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(form.options()->isVisible());
+    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(form.options()->isVisible());
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Form1Test, EndingSavesOnceAndStopsEverything)
+{
+    form.Form_Load();
+    form.show();
+    form.options()->show();
+    tick(3);
+    form.Command1->click();
+    form.close();
+    form.Form_Unload();
+    EXPECT_EQ(form.setRegCalls, 1);
+    EXPECT_FALSE(form.options()->isVisible()) << "the Options window was asked to close";
+    EXPECT_FALSE(form.Timer1->isActive());
+    tick(5);
+    EXPECT_EQ(form.PB[0]->value(), 3) << "no tick is handled after the end";
+    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(form.options()->isVisible());
+}
+
+TEST_F(Form1Test, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
+{
+    form.Form_Load();
+    tick(2 * 41 + 7);
+    ASSERT_EQ(PhaseIndex, 2);
+    Form2& options = *form.options();
+    options.Speedbox[2]->setText("650");
+    options.Pmess->setText("Applied");
+    options.Command2->click();
+    EXPECT_EQ(form.ProcessName->text(), "Updating...");
+    EXPECT_EQ(form.Timer1->interval(), 650);
+    EXPECT_EQ(form.windowTitle(), "Applied");
+    EXPECT_EQ(PhaseIndex, 2);
+    EXPECT_EQ(form.PB[0]->value(), 7);
+    EXPECT_EQ(form.PB[1]->value(), 2);
+}
+
+TEST_F(Form1Test, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
+{
+    form.Form_Load();
+    Form2& options = *form.options();
+    options.DualChk->setChecked(false);
+    options.Command2->click();
+    EXPECT_TRUE(form.PB[1]->isHidden());
+    tick(41 * 3);
+    options.DualChk->setChecked(true);
+    options.Command2->click();
+    EXPECT_FALSE(form.PB[1]->isHidden());
+    EXPECT_EQ(form.PB[1]->value(), 3);
+}
+
+TEST_F(Form1Test, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
+{
+    form.Form_Load();
+    form.options()->Status[1]->setText("Edited");
+    form.options()->Speedbox[1]->setText("321");
+    EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
+    tick(41);
+    EXPECT_EQ(form.ProcessName->text(), "Edited");
+    EXPECT_EQ(form.Timer1->interval(), 321);
+}
+
+TEST_F(Form1Test, MissingCustomIconWarnsAndShowsTheOptions)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    loadWithCustomIcon(dir.filePath("gone.ico"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
+    EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
+    EXPECT_TRUE(form.options()->isVisible());
+    EXPECT_TRUE(form.Picture1->picture().isNull());
+    EXPECT_EQ(form.ProcessName->text(), "Reading Files...") << "the rest of the start-up ran";
+}
+
+TEST_F(Form1Test, UnloadablePathsWarnLikeMissingOnes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile text(dir.filePath("notes.ico"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("this is not a picture\n");
+    text.close();
+    QFile damaged(dir.filePath("damaged.png"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    damaged.close();
+
+    for (const QString& path : {dir.path(), text.fileName(), damaged.fileName()}) {
+        messages.clear();
+        TestForm1 other(makeSeams());
+        other.stored = [path](Form2& options) {
+            options.CustIconFileTxt->setText(path);
+            options.IconList->setCurrentIndex(7);
+        };
+        other.Form_Load();
+        ASSERT_EQ(messages.size(), 1u) << path.toStdString();
+        EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
+        EXPECT_NE(messages[0].text, "Custom icon file does not exist.");
+        EXPECT_TRUE(other.options()->isVisible());
+        EXPECT_TRUE(other.Picture1->picture().isNull());
+    }
+}
+
+// A 1 x 1 GIF with one red pixel; Qt reads GIF but cannot write it.
+constexpr char kRedGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+                           ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+
+TEST_F(Form1Test, CustomPicturesInEachFormatShow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage blue(32, 32, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(blue.save(dir.filePath("blue.ico"), "ICO"));
+    ASSERT_TRUE(blue.save(dir.filePath("blue.bmp"), "BMP"));
+    QFile gif(dir.filePath("red.gif"));
+    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+    gif.write(kRedGif, sizeof kRedGif - 1);
+    gif.close();
+
+    const std::vector<std::pair<QString, QColor>> files{{dir.filePath("blue.ico"), Qt::blue},
+                                                        {dir.filePath("blue.bmp"), Qt::blue},
+                                                        {gif.fileName(), Qt::red}};
+    form.Form_Load();
+    Form2& options = *form.options();
+    options.IconList->setCurrentIndex(7);
+    for (const auto& [path, colour] : files) {
+        options.CustIconFileTxt->setText(path);
+        options.Command2->click();
+        const QImage shown = form.Picture1->picture().toImage();
+        ASSERT_FALSE(shown.isNull()) << path.toStdString();
+        EXPECT_EQ(shown.pixelColor(0, 0), colour) << path.toStdString();
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form1Test, LargePictureShowsOnlyItsTopLeftCorner)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage big(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            big.setPixelColor(x, y, QColor(x * 4, y * 4, (x + y) % 2 ? 255 : 0));
+        }
+    }
+    const QString path = dir.filePath("big.png");
+    ASSERT_TRUE(big.save(path, "PNG"));
+
+    loadWithCustomIcon(path);
+    ASSERT_TRUE(messages.empty());
+    const QImage grabbed = form.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(grabbed.size(), QSize(33, 33));
+    EXPECT_EQ(grabbed, big.copy(0, 0, 33, 33));
+}
+
+TEST_F(Form1Test, MissingFileOnApplyKeepsTheOldPicture)
+{
+    form.Form_Load();
+    const QImage gear = pixels(form.Picture1->picture());
+    form.options()->CustIconFileTxt->setText(QDir::temp().filePath("no-such-dawdlex-picture.ico"));
+    form.options()->IconList->setCurrentIndex(7);
+    form.options()->Command2->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
+    EXPECT_EQ(pixels(form.Picture1->picture()), gear);
+}
+
+} // namespace
+} // namespace dawdlex
