@@ -1,4 +1,5 @@
 #include "progress/Form1.h"
+#include "progress/ProgramEnd.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,7 +13,13 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
 
     dawdlex::Form1 form;
+    // SIGTERM, SIGINT, the session's end and quitting all leave through Form_Unload, which saves once.
+    dawdlex::ProgramEnd end([&form] { form.Form_Unload(); });
     form.Form_Load();
+    // An end requested while a start-up message box was open has already saved.
+    if (end.requested()) {
+        return 0;
+    }
     form.show();
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "options/Conversions.h"
 #include "options/Form2.h"
 #include "options/PictureBox.h"
+#include "options/SettingsPersistence.h"
 #include "options/WindowFonts.h"
 
 #include <QCheckBox>
@@ -91,9 +92,19 @@ void Form1::loadBuiltInIcons()
     }
 }
 
-void Form1::GetReg() {}
+void Form1::GetReg()
+{
+    if (m_form2) {
+        dawdlex::GetReg(*m_form2);
+    }
+}
 
-void Form1::SetReg() {}
+void Form1::SetReg()
+{
+    if (m_form2) {
+        dawdlex::SetReg(*m_form2);
+    }
+}
 
 void Form1::Form_Load()
 {

@@ -1,0 +1,131 @@
+#include "progress/ProgramEnd.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#ifndef _WIN32
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace dawdlex {
+
+#ifndef _WIN32
+namespace {
+
+constexpr int kEndSignals[] = {SIGTERM, SIGINT};
+
+// The pipe's write end, for the signal handler; -1 while no ProgramEnd exists.
+std::atomic<int> g_wakeFd{-1};
+// What the program did on each signal before, restored when the object goes.
+struct sigaction g_previous[std::size(kEndSignals)];
+
+// Only async-signal-safe calls here: one write, errno preserved for the code that was interrupted.
+void onEndSignal(int)
+{
+    const int savedErrno = errno;
+    const int fd = g_wakeFd.load();
+    if (fd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+#endif
+
+ProgramEnd::ProgramEnd(std::function<void()> end, QObject* parent) : QObject(parent), m_end(std::move(end))
+{
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { request(); });
+    }
+    if (auto* app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, &ProgramEnd::request);
+    }
+    installSignalHandlers();
+}
+
+ProgramEnd::~ProgramEnd()
+{
+    removeSignalHandlers();
+}
+
+void ProgramEnd::request()
+{
+    if (m_requested) {
+        return;
+    }
+    m_requested = true;
+    if (m_end) {
+        m_end();
+    }
+}
+
+#ifndef _WIN32
+
+// Without the pipe the signals keep their default action, which ends the program unsaved: better than not
+// ending at all.
+void ProgramEnd::installSignalHandlers()
+{
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        return;
+    }
+    m_readFd = fds[0];
+    m_writeFd = fds[1];
+    g_wakeFd.store(m_writeFd);
+
+    m_notifier = new QSocketNotifier(m_readFd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        drainPipe();
+        request();
+    });
+
+    struct sigaction action = {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+        sigaction(kEndSignals[i], &action, &g_previous[i]);
+    }
+}
+
+void ProgramEnd::removeSignalHandlers()
+{
+    if (m_writeFd < 0) {
+        return;
+    }
+    for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+        sigaction(kEndSignals[i], &g_previous[i], nullptr);
+    }
+    g_wakeFd.store(-1);
+    delete m_notifier;
+    m_notifier = nullptr;
+    ::close(m_writeFd);
+    ::close(m_readFd);
+    m_writeFd = -1;
+    m_readFd = -1;
+}
+
+void ProgramEnd::drainPipe()
+{
+    char bytes[16];
+    while (::read(m_readFd, bytes, sizeof bytes) > 0) {
+    }
+}
+
+#else
+
+// A Windows program without a console receives no such signals; the session's end reaches it through Qt.
+void ProgramEnd::installSignalHandlers() {}
+void ProgramEnd::removeSignalHandlers() {}
+void ProgramEnd::drainPipe() {}
+
+#endif
+
+} // namespace dawdlex

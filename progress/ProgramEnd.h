@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+namespace dawdlex {
+
+// Turns every request from outside to end the program into one call of the end handler, made on the
+// user-interface thread: SIGTERM and SIGINT, the desktop session asking the program to save its data
+// (logging out), and the application quitting by other means. The handler runs at most once.
+//
+// It owns the signal handlers it installs, and a pipe that they write one byte into, since a signal
+// handler may call nothing of Qt; the pipe is read on the event loop. The handlers are those the program
+// had before once this object is gone. After the first signal the default action is back in place, so a
+// second SIGTERM or SIGINT ends a program whose event loop has stopped answering. Only one object may
+// exist at a time. It does not end the process itself: that is the handler's task.
+class ProgramEnd : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ProgramEnd(std::function<void()> end, QObject* parent = nullptr);
+    ~ProgramEnd() override;
+    ProgramEnd(const ProgramEnd&) = delete;
+    ProgramEnd& operator=(const ProgramEnd&) = delete;
+
+    // True once the end handler has been called.
+    bool requested() const { return m_requested; }
+
+    // Calls the end handler unless it has already been called.
+    void request();
+
+private:
+    void installSignalHandlers();
+    void removeSignalHandlers();
+    void drainPipe();
+
+    std::function<void()> m_end;
+    bool m_requested = false;
+    int m_readFd = -1;
+    int m_writeFd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace dawdlex
