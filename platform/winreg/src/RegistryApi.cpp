@@ -1,0 +1,429 @@
+#include "RegistryApi.h"
+
+#include "NameRules.h"
+#include "SqliteTransaction.h"
+#include "StoreLocation.h"
+
+#include <cstring>
+#include <optional>
+
+namespace dawdlex::winreg {
+
+namespace {
+
+using Key = RegistryStore::Key;
+using Kind = SqliteTransaction::Kind;
+
+// Rights that let a handle change its key.
+constexpr REGSAM writeRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+
+std::string_view nameOf(const char* name)
+{
+    return name ? std::string_view(name) : std::string_view();
+}
+
+// Copies stored data to the caller under the rules of the query calls: the size alone without a buffer,
+// ERROR_MORE_DATA and the needed size (buffer untouched) when the buffer is too small.
+LSTATUS giveData(const std::vector<BYTE>& data, BYTE* buffer, DWORD* length)
+{
+    if (!length)
+        return ERROR_SUCCESS;
+    const auto size = static_cast<DWORD>(data.size());
+    if (buffer && *length < size) {
+        *length = size;
+        return ERROR_MORE_DATA;
+    }
+    if (buffer && size > 0)
+        std::memcpy(buffer, data.data(), size);
+    *length = size;
+    return ERROR_SUCCESS;
+}
+
+// A name and its terminator into a buffer of *length characters; nothing is copied when it does not fit.
+LSTATUS giveName(const std::string& name, char* buffer, DWORD* length)
+{
+    if (name.size() + 1 > *length)
+        return ERROR_MORE_DATA;
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *length = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+// Keys have no class and no kept write time.
+void giveNoClass(char* className, DWORD* classLength, FILETIME* lastWrite)
+{
+    if (className && classLength && *classLength > 0)
+        className[0] = '\0';
+    if (classLength)
+        *classLength = 0;
+    if (lastWrite)
+        *lastWrite = FILETIME{0, 0};
+}
+
+} // namespace
+
+LSTATUS RegistryApi::openStore()
+{
+    if (m_store)
+        return ERROR_SUCCESS;
+    if (m_failure != ERROR_SUCCESS)
+        return m_failure;
+    const std::string path = StoreLocation::filePath();
+    if (path.empty())
+        return ERROR_CANTOPEN;
+    LSTATUS status = StoreLocation::prepareFolder(path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    m_store = RegistryStore::open(path, status);
+    // A foreign file stays refused until the store is closed; other failures may pass, so retry them.
+    if (status == ERROR_BADDB)
+        m_failure = status;
+    return status;
+}
+
+void RegistryApi::closeStore()
+{
+    m_store.reset();
+    m_failure = ERROR_SUCCESS;
+    m_handles.clear();
+    m_path.clear();
+}
+
+const std::string& RegistryApi::storePath()
+{
+    m_path = m_store ? m_store->path() : StoreLocation::filePath();
+    return m_path;
+}
+
+LSTATUS RegistryApi::resolve(HKEY handle, Target& target)
+{
+    if (const auto root = RegistryStore::rootId(handle)) {
+        const auto key = m_store->key(*root);
+        if (!key)
+            return ERROR_BADDB;
+        target = {*key, KEY_ALL_ACCESS};
+        return ERROR_SUCCESS;
+    }
+    const auto open = m_handles.find(handle);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    const auto key = m_store->key(open->keyId);
+    if (!key)
+        return ERROR_KEY_DELETED;
+    target = {*key, open->access};
+    return ERROR_SUCCESS;
+}
+
+std::size_t RegistryApi::walk(const Key& base, const std::vector<std::string>& names, Key& found)
+{
+    found = base;
+    std::size_t matched = 0;
+    for (const std::string& name : names) {
+        const auto next = m_store->child(found, name);
+        if (!next)
+            break;
+        found = *next;
+        ++matched;
+    }
+    return matched;
+}
+
+LSTATUS RegistryApi::refuseWrite(HKEY handle)
+{
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    const LSTATUS status = resolve(handle, target);
+    return status != ERROR_SUCCESS ? status : ERROR_ACCESS_DENIED;
+}
+
+LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
+{
+    if ((access & writeRights) != 0 && (key.readOnly || !m_store->writable()))
+        return ERROR_ACCESS_DENIED;
+    *result = m_handles.add(key.id, access);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys)
+{
+    if ((target.access & KEY_CREATE_SUB_KEY) == 0 || parent.readOnly || !m_store->writable())
+        return ERROR_ACCESS_DENIED;
+    if (parent.depth + static_cast<long long>(newKeys) > NameRules::maxDepth)
+        return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::vector<std::string> names;
+    LSTATUS status = NameRules::splitPath(subKey, names);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(base, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    Key found;
+    if (walk(target.key, names, found) < names.size())
+        return ERROR_FILE_NOT_FOUND;
+    return openFound(found, access, result);
+}
+
+LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::vector<std::string> names;
+    LSTATUS status = NameRules::splitPath(subKey, names);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    // Look first under a read snapshot; only a key that must be made takes the write lock, and then
+    // everything is looked up again under it.
+    for (const Kind kind : {Kind::Read, Kind::Write}) {
+        SqliteTransaction transaction(m_store->database(), kind);
+        Target target;
+        status = resolve(base, target);
+        if (status != ERROR_SUCCESS)
+            return status;
+        Key found;
+        const std::size_t matched = walk(target.key, names, found);
+        if (matched == names.size()) {
+            status = openFound(found, access, result);
+            if (status == ERROR_SUCCESS && disposition)
+                *disposition = REG_OPENED_EXISTING_KEY;
+            return status;
+        }
+        status = checkCreate(target, found, names.size() - matched);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (kind == Kind::Read)
+            continue;
+        for (std::size_t i = matched; i < names.size(); ++i)
+            found = m_store->createChild(found, names[i]);
+        transaction.commit();
+        *result = m_handles.add(found.id, access);
+        if (disposition)
+            *disposition = REG_CREATED_NEW_KEY;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_ACCESS_DENIED;
+}
+
+LSTATUS RegistryApi::closeKey(HKEY key)
+{
+    if (RegistryStore::rootId(key))
+        return ERROR_SUCCESS;
+    return m_handles.remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
+{
+    std::vector<std::string> names;
+    LSTATUS status = NameRules::splitPath(subKey, names);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!m_store->writable())
+        return refuseWrite(base);
+    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    Target target;
+    status = resolve(base, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    Key found;
+    if (walk(target.key, names, found) < names.size())
+        return ERROR_FILE_NOT_FOUND;
+    // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first.
+    if ((target.access & writeRights) == 0 || found.isRoot || found.readOnly ||
+        m_store->hasChildren(found.id))
+        return ERROR_ACCESS_DENIED;
+    m_store->removeKey(found.id);
+    transaction.commit();
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className,
+                             DWORD* classLength, FILETIME* lastWrite)
+{
+    if (!name || !nameLength)
+        return ERROR_INVALID_PARAMETER;
+    LSTATUS status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_ENUMERATE_SUB_KEYS) == 0)
+        return ERROR_ACCESS_DENIED;
+    const auto child = m_store->childName(target.key.id, index);
+    if (!child)
+        return ERROR_NO_MORE_ITEMS;
+    status = giveName(*child, name, nameLength);
+    if (status == ERROR_SUCCESS)
+        giveNoClass(className, classLength, lastWrite);
+    return status;
+}
+
+LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DWORD* subKeys,
+                               DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values,
+                               DWORD* maxValueNameLength, DWORD* maxValueLength,
+                               DWORD* securityDescriptorLength, FILETIME* lastWrite)
+{
+    LSTATUS status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    const RegistryStore::Info info = m_store->info(target.key.id);
+    const auto give = [](DWORD* out, DWORD value) {
+        if (out)
+            *out = value;
+    };
+    give(subKeys, info.subKeys);
+    give(maxSubKeyLength, info.maxSubKeyNameLength);
+    give(maxClassLength, 0);
+    give(values, info.values);
+    give(maxValueNameLength, info.maxValueNameLength);
+    give(maxValueLength, info.maxValueLength);
+    give(securityDescriptorLength, 0);
+    giveNoClass(className, classLength, lastWrite);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
+                               DWORD* dataLength)
+{
+    if (!name || !nameLength || (data && !dataLength))
+        return ERROR_INVALID_PARAMETER;
+    LSTATUS status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    const auto value = m_store->valueAt(target.key.id, index);
+    if (!value)
+        return ERROR_NO_MORE_ITEMS;
+    status = giveName(value->name, name, nameLength);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type)
+        *type = value->type;
+    return giveData(value->data, data, dataLength);
+}
+
+LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* dataLength)
+{
+    if (data && !dataLength)
+        return ERROR_INVALID_PARAMETER;
+    LSTATUS status = NameRules::checkValueName(name);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_QUERY_VALUE) == 0)
+        return ERROR_ACCESS_DENIED;
+    const auto value = m_store->value(target.key.id, nameOf(name));
+    if (!value)
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = value->type;
+    return giveData(value->data, data, dataLength);
+}
+
+LSTATUS RegistryApi::setValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD dataLength)
+{
+    if (!data && dataLength > 0)
+        return ERROR_INVALID_PARAMETER;
+    LSTATUS status = NameRules::checkValueName(name);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!m_store->writable())
+        return refuseWrite(key);
+    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
+        return ERROR_ACCESS_DENIED;
+    m_store->setValue(target.key.id, nameOf(name), type, std::span<const BYTE>(data, data ? dataLength : 0));
+    transaction.commit();
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::deleteValue(HKEY key, const char* name)
+{
+    LSTATUS status = NameRules::checkValueName(name);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!m_store->writable())
+        return refuseWrite(key);
+    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    Target target;
+    status = resolve(key, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
+        return ERROR_ACCESS_DENIED;
+    if (!m_store->removeValue(target.key.id, nameOf(name)))
+        return ERROR_FILE_NOT_FOUND;
+    transaction.commit();
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryApi::setKeyReadOnly(HKEY base, const char* subKey, bool readOnly)
+{
+    std::vector<std::string> names;
+    LSTATUS status = NameRules::splitPath(subKey, names);
+    if (status == ERROR_SUCCESS)
+        status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!m_store->writable())
+        return refuseWrite(base);
+    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    Target target;
+    status = resolve(base, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    Key found;
+    if (walk(target.key, names, found) < names.size())
+        return ERROR_FILE_NOT_FOUND;
+    m_store->setReadOnly(found.id, readOnly);
+    transaction.commit();
+    return ERROR_SUCCESS;
+}
+
+} // namespace dawdlex::winreg

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "HandleTable.h"
+#include "RegistryStore.h"
+#include "winreg.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dawdlex::winreg {
+
+// The registry calls' rules over the store: handles and their access rights, paths, read-only keys,
+// buffer sizes and the status codes. Opens the store on first use. One instance serves the process; it
+// is not thread-safe by itself (the C entry points lock around it) and lets SqliteError and bad_alloc
+// out, which the entry points turn into status codes. Every call that changes the store is one write
+// transaction; every call that reads more than once reads one snapshot.
+class RegistryApi
+{
+public:
+    LSTATUS openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result);
+    LSTATUS createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition);
+    LSTATUS closeKey(HKEY key);
+    LSTATUS deleteKey(HKEY base, const char* subKey);
+    LSTATUS enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className, DWORD* classLength,
+                    FILETIME* lastWrite);
+    LSTATUS queryInfo(HKEY key, char* className, DWORD* classLength, DWORD* subKeys, DWORD* maxSubKeyLength,
+                      DWORD* maxClassLength, DWORD* values, DWORD* maxValueNameLength, DWORD* maxValueLength,
+                      DWORD* securityDescriptorLength, FILETIME* lastWrite);
+    LSTATUS enumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
+                      DWORD* dataLength);
+    LSTATUS queryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* dataLength);
+    LSTATUS setValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD dataLength);
+    LSTATUS deleteValue(HKEY key, const char* name);
+    LSTATUS setKeyReadOnly(HKEY base, const char* subKey, bool readOnly);
+
+    // Drops the store and every handle; the next call opens the store anew.
+    void closeStore();
+    const std::string& storePath();
+
+private:
+    struct Target
+    {
+        RegistryStore::Key key;
+        REGSAM access = 0;
+    };
+
+    LSTATUS openStore();
+    // The live key a handle names: ERROR_INVALID_HANDLE for an unknown one, ERROR_KEY_DELETED when its
+    // key is gone. Call inside a transaction.
+    LSTATUS resolve(HKEY handle, Target& target);
+    // Follows names from base as far as keys exist; returns how many were found.
+    std::size_t walk(const RegistryStore::Key& base, const std::vector<std::string>& names,
+                     RegistryStore::Key& found);
+    // The status of a change through handle when the store file cannot be written: the handle's own
+    // fault first, else ERROR_ACCESS_DENIED.
+    LSTATUS refuseWrite(HKEY handle);
+    LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
+    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys);
+
+    std::unique_ptr<RegistryStore> m_store;
+    // ERROR_BADDB once the file proved not to be a store of ours; kept until closeStore().
+    LSTATUS m_failure = ERROR_SUCCESS;
+    HandleTable m_handles;
+    std::string m_path;
+};
+
+} // namespace dawdlex::winreg

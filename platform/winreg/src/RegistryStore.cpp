@@ -1,0 +1,220 @@
+#include "RegistryStore.h"
+
+#include "NameRules.h"
+#include "SqliteError.h"
+#include "StoreFile.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <sys/stat.h>
+#include <utility>
+
+namespace dawdlex::winreg {
+
+namespace {
+
+using Use = SqliteStatement::Use;
+
+RegistryStore::Value readValue(const Use& use)
+{
+    const auto data = use.columnBlob(2);
+    return {std::string(use.columnText(0)), static_cast<DWORD>(use.columnInt64(1)),
+            std::vector<BYTE>(data.begin(), data.end())};
+}
+
+} // namespace
+
+std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTATUS& status)
+{
+    status = StoreFile::ensureExists(path);
+    if (status != ERROR_SUCCESS)
+        return nullptr;
+    StoreFile::State state = StoreFile::State::Foreign;
+    status = StoreFile::inspect(path, state);
+    if (status != ERROR_SUCCESS)
+        return nullptr;
+    if (state == StoreFile::State::Foreign) {
+        status = ERROR_BADDB;
+        return nullptr;
+    }
+    try {
+        SqliteDatabase db(path, SqliteDatabase::Mode::ReadWrite);
+        if (state == StoreFile::State::Empty) {
+            db.exec("PRAGMA journal_mode = WAL");
+            StoreFile::initialize(db);
+        }
+        // WAL lets readers and a writer of other processes go on at once; NORMAL keeps every commit
+        // through a killed process, losing at most the last ones on a power cut.
+        db.exec("PRAGMA synchronous = NORMAL");
+        return std::make_unique<RegistryStore>(path, std::move(db));
+    } catch (const SqliteError& error) {
+        const int primary = error.code() & 0xFF;
+        status = (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_CANTOPEN;
+        return nullptr;
+    }
+}
+
+std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
+{
+    static const std::array<std::pair<HKEY, std::int64_t>, 6> roots{{
+        {HKEY_CLASSES_ROOT, 1},
+        {HKEY_CURRENT_USER, 2},
+        {HKEY_LOCAL_MACHINE, 3},
+        {HKEY_USERS, 4},
+        {HKEY_CURRENT_CONFIG, 6},
+        {HKEY_DYN_DATA, 7},
+    }};
+    for (const auto& [root, id] : roots) {
+        if (root == handle)
+            return id;
+    }
+    return std::nullopt;
+}
+
+RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
+    : m_path(std::move(path)), m_db(std::move(db)),
+      m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
+      m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
+      m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
+      m_childAt(m_db.prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2")),
+      m_keyCounts(m_db.prepare(
+          "SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent = ?1")),
+      m_valueCounts(m_db.prepare("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
+                                 "ifnull(max(length(data)), 0) FROM vals WHERE key = ?1")),
+      m_insertKey(
+          m_db.prepare("INSERT INTO keys(parent, name, folded, depth) VALUES(?1, ?2, ?3, ?4) RETURNING id")),
+      m_deleteValues(m_db.prepare("DELETE FROM vals WHERE key = ?1")),
+      m_deleteKey(m_db.prepare("DELETE FROM keys WHERE id = ?1")),
+      m_setReadOnly(m_db.prepare("UPDATE keys SET read_only = ?2 WHERE id = ?1")),
+      m_valueByName(m_db.prepare("SELECT name, type, data FROM vals WHERE key = ?1 AND folded = ?2")),
+      m_valueAt(
+          m_db.prepare("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2")),
+      m_upsertValue(m_db.prepare(
+          "INSERT INTO vals(key, folded, name, seq, type, data) "
+          "VALUES(?1, ?2, ?3, (SELECT ifnull(max(seq), 0) + 1 FROM vals WHERE key = ?1), ?4, ?5) "
+          "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data")),
+      m_deleteValue(m_db.prepare("DELETE FROM vals WHERE key = ?1 AND folded = ?2"))
+{}
+
+bool RegistryStore::writable() const
+{
+    // Checked on the file each time, so a chmod takes effect at once; tests run as root, where
+    // the file system itself would let every write through.
+    struct stat info
+    {
+    };
+    if (::stat(m_path.c_str(), &info) != 0 || (info.st_mode & S_IWUSR) == 0)
+        return false;
+    return !m_db.isReadOnly();
+}
+
+std::optional<RegistryStore::Key> RegistryStore::key(std::int64_t id)
+{
+    Use use(m_keyById);
+    if (!use.bind(1, id).step())
+        return std::nullopt;
+    return Key{id, use.columnInt64(0) != 0, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+}
+
+std::optional<RegistryStore::Key> RegistryStore::child(const Key& parent, std::string_view name)
+{
+    const std::string folded = NameRules::fold(name);
+    Use use(m_child);
+    if (!use.bind(1, parent.id).bindText(2, folded).step())
+        return std::nullopt;
+    return Key{use.columnInt64(0), false, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+}
+
+bool RegistryStore::hasChildren(std::int64_t id)
+{
+    Use use(m_hasChildren);
+    return use.bind(1, id).step() && use.columnInt64(0) != 0;
+}
+
+std::optional<std::string> RegistryStore::childName(std::int64_t id, DWORD index)
+{
+    Use use(m_childAt);
+    if (!use.bind(1, id).bind(2, index).step())
+        return std::nullopt;
+    return std::string(use.columnText(0));
+}
+
+RegistryStore::Info RegistryStore::info(std::int64_t id)
+{
+    Info result;
+    {
+        Use use(m_keyCounts);
+        if (use.bind(1, id).step()) {
+            result.subKeys = static_cast<DWORD>(use.columnInt64(0));
+            result.maxSubKeyNameLength = static_cast<DWORD>(use.columnInt64(1));
+        }
+    }
+    Use use(m_valueCounts);
+    if (use.bind(1, id).step()) {
+        result.values = static_cast<DWORD>(use.columnInt64(0));
+        result.maxValueNameLength = static_cast<DWORD>(use.columnInt64(1));
+        result.maxValueLength = static_cast<DWORD>(use.columnInt64(2));
+    }
+    return result;
+}
+
+RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name)
+{
+    const std::string folded = NameRules::fold(name);
+    Use use(m_insertKey);
+    use.bind(1, parent.id).bindText(2, name).bindText(3, folded).bind(4, parent.depth + 1);
+    if (!use.step())
+        throw SqliteError(SQLITE_INTERNAL, "no id for a new key");
+    return Key{use.columnInt64(0), false, false, parent.depth + 1};
+}
+
+void RegistryStore::removeKey(std::int64_t id)
+{
+    Use(m_deleteValues).bind(1, id).run();
+    Use(m_deleteKey).bind(1, id).run();
+}
+
+void RegistryStore::setReadOnly(std::int64_t id, bool readOnly)
+{
+    Use(m_setReadOnly).bind(1, id).bind(2, readOnly ? 1 : 0).run();
+}
+
+std::optional<RegistryStore::Value> RegistryStore::value(std::int64_t keyId, std::string_view name)
+{
+    const std::string folded = NameRules::fold(name);
+    Use use(m_valueByName);
+    if (!use.bind(1, keyId).bindText(2, folded).step())
+        return std::nullopt;
+    return readValue(use);
+}
+
+std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, DWORD index)
+{
+    Use use(m_valueAt);
+    if (!use.bind(1, keyId).bind(2, index).step())
+        return std::nullopt;
+    return readValue(use);
+}
+
+void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD type,
+                             std::span<const BYTE> data)
+{
+    const std::string folded = NameRules::fold(name);
+    Use(m_upsertValue)
+        .bind(1, keyId)
+        .bindText(2, folded)
+        .bindText(3, name)
+        .bind(4, type)
+        .bindBlob(5, data)
+        .run();
+}
+
+bool RegistryStore::removeValue(std::int64_t keyId, std::string_view name)
+{
+    const std::string folded = NameRules::fold(name);
+    Use(m_deleteValue).bind(1, keyId).bindText(2, folded).run();
+    return m_db.changes() > 0;
+}
+
+} // namespace dawdlex::winreg

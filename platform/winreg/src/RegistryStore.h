@@ -1,0 +1,105 @@
+#pragma once
+
+#include "SqliteDatabase.h"
+#include "winreg.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dawdlex::winreg {
+
+// The registry's keys and values in one SQLite file: the six roots, keys named case-insensitively under
+// their parent, and named typed values kept in the order they were first set. Owns the connection and
+// its prepared statements. Works on key ids and single names; handles, paths, access rights and the
+// API's argument rules are the caller's business, as is wrapping related calls in one transaction
+// (database()). Methods throw SqliteError when SQLite fails; the store is then unchanged.
+class RegistryStore
+{
+public:
+    struct Key
+    {
+        std::int64_t id = 0;
+        bool isRoot = false;
+        bool readOnly = false;
+        int depth = 0;
+    };
+
+    struct Value
+    {
+        std::string name;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> data;
+    };
+
+    struct Info
+    {
+        DWORD subKeys = 0;
+        DWORD maxSubKeyNameLength = 0;
+        DWORD values = 0;
+        DWORD maxValueNameLength = 0;
+        DWORD maxValueLength = 0;
+    };
+
+    // Opens the store at path, first creating a new empty one when no file is there. On failure returns
+    // null and sets status: ERROR_BADDB for a file that is not a store of ours or of a newer schema (such
+    // a file is left exactly as it was), ERROR_CANTOPEN when the file cannot be created or read.
+    static std::unique_ptr<RegistryStore> open(const std::string& path, LSTATUS& status);
+
+    // The key id of a predefined root handle; nullopt for any other handle, HKEY_PERFORMANCE_DATA included.
+    static std::optional<std::int64_t> rootId(HKEY handle);
+
+    const std::string& path() const { return m_path; }
+    SqliteDatabase& database() { return m_db; }
+
+    // False when the file lacks its owner's write permission or SQLite could only open it for reading:
+    // every key is then read-only.
+    bool writable() const;
+
+    // nullopt when the key does not exist (any more).
+    std::optional<Key> key(std::int64_t id);
+    std::optional<Key> child(const Key& parent, std::string_view name);
+    bool hasChildren(std::int64_t id);
+    // The index-th subkey name in the order of folded names; nullopt past the end.
+    std::optional<std::string> childName(std::int64_t id, DWORD index);
+    Info info(std::int64_t id);
+
+    Key createChild(const Key& parent, std::string_view name);
+    // Removes a key without subkeys, with its values.
+    void removeKey(std::int64_t id);
+    void setReadOnly(std::int64_t id, bool readOnly);
+
+    std::optional<Value> value(std::int64_t keyId, std::string_view name);
+    // The index-th value in the order values were first set; nullopt past the end.
+    std::optional<Value> valueAt(std::int64_t keyId, DWORD index);
+    // Creates or replaces; a replaced value keeps its first spelling and its place in the order.
+    void setValue(std::int64_t keyId, std::string_view name, DWORD type, std::span<const BYTE> data);
+    // False when there was no such value.
+    bool removeValue(std::int64_t keyId, std::string_view name);
+
+    RegistryStore(std::string path, SqliteDatabase db);
+
+private:
+    std::string m_path;
+    SqliteDatabase m_db;
+    SqliteStatement m_keyById;
+    SqliteStatement m_child;
+    SqliteStatement m_hasChildren;
+    SqliteStatement m_childAt;
+    SqliteStatement m_keyCounts;
+    SqliteStatement m_valueCounts;
+    SqliteStatement m_insertKey;
+    SqliteStatement m_deleteValues;
+    SqliteStatement m_deleteKey;
+    SqliteStatement m_setReadOnly;
+    SqliteStatement m_valueByName;
+    SqliteStatement m_valueAt;
+    SqliteStatement m_upsertValue;
+    SqliteStatement m_deleteValue;
+};
+
+} // namespace dawdlex::winreg

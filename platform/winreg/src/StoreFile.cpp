@@ -1,0 +1,196 @@
+#include "StoreFile.h"
+
+#include "SqliteDatabase.h"
+#include "SqliteError.h"
+#include "SqliteTransaction.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dawdlex::winreg {
+
+namespace {
+
+// "DWLX": marks a database as a store of ours.
+constexpr std::int64_t applicationId = 0x44574C58;
+
+// Roots keep the ids of their predefined handles (low bits + 1); HKEY_PERFORMANCE_DATA's id 5 stays free.
+constexpr const char* schemaSql = R"sql(
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    parent INTEGER REFERENCES keys(id),
+    name TEXT NOT NULL,
+    folded TEXT NOT NULL,
+    depth INTEGER NOT NULL,
+    read_only INTEGER NOT NULL DEFAULT 0,
+    UNIQUE(parent, folded));
+CREATE TABLE vals(
+    key INTEGER NOT NULL REFERENCES keys(id),
+    folded TEXT NOT NULL,
+    name TEXT NOT NULL,
+    seq INTEGER NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, folded)) WITHOUT ROWID;
+CREATE INDEX vals_order ON vals(key, seq);
+INSERT INTO keys(id, parent, name, folded, depth) VALUES
+    (1, NULL, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),
+    (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0),
+    (3, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE', 0),
+    (4, NULL, 'HKEY_USERS', 'HKEY_USERS', 0),
+    (6, NULL, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0),
+    (7, NULL, 'HKEY_DYN_DATA', 'HKEY_DYN_DATA', 0);
+)sql";
+
+constexpr std::size_t headerSize = 100;
+constexpr char magic[] = "SQLite format 3";
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool readFully(int fd, unsigned char* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The header check that needs no SQLite: the magic text, a valid page size, and a file of whole pages.
+// A file cut short mid-page fails here.
+LSTATUS inspectHeader(const std::string& path, StoreFile::State& state)
+{
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
+        return ERROR_CANTOPEN;
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size == 0) {
+        state = StoreFile::State::Empty;
+        return ERROR_SUCCESS;
+    }
+    std::array<unsigned char, headerSize> header{};
+    if (size < headerSize || !readFully(file.get(), header.data(), header.size())) {
+        state = StoreFile::State::Foreign;
+        return ERROR_SUCCESS;
+    }
+    const unsigned rawPageSize = (unsigned{header[16]} << 8) | header[17];
+    const std::uint64_t pageSize = rawPageSize == 1 ? 65536 : rawPageSize;
+    const bool pageSizeValid = pageSize >= 512 && pageSize <= 65536 && (pageSize & (pageSize - 1)) == 0;
+    const bool ok =
+        std::memcmp(header.data(), magic, sizeof magic) == 0 && pageSizeValid && size % pageSize == 0;
+    state = ok ? StoreFile::State::Ours : StoreFile::State::Foreign;
+    return ERROR_SUCCESS;
+}
+
+StoreFile::State classify(SqliteDatabase& db)
+{
+    const std::int64_t id = db.queryInt("PRAGMA application_id");
+    const std::int64_t version = db.queryInt("PRAGMA user_version");
+    if (id == applicationId)
+        return version >= 1 && version <= StoreFile::schemaVersion ? StoreFile::State::Ours
+                                                                   : StoreFile::State::Foreign;
+    const bool blank = id == 0 && version == 0 && db.queryInt("SELECT count(*) FROM sqlite_schema") == 0;
+    return blank ? StoreFile::State::Empty : StoreFile::State::Foreign;
+}
+
+void createSchema(SqliteDatabase& db)
+{
+    db.exec(schemaSql);
+    db.exec("PRAGMA application_id = " + std::to_string(applicationId));
+    db.exec("PRAGMA user_version = " + std::to_string(StoreFile::schemaVersion));
+}
+
+} // namespace
+
+LSTATUS StoreFile::ensureExists(const std::string& path)
+{
+    if (::access(path.c_str(), F_OK) == 0)
+        return ERROR_SUCCESS;
+    const std::string temporary = path + ".new-" + std::to_string(::getpid());
+    ::unlink(temporary.c_str());
+    {
+        const FileDescriptor file(::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+        // The umask may only take bits away; the store is the owner's alone, and writable by them.
+        if (file.get() < 0 || ::fchmod(file.get(), 0600) != 0) {
+            ::unlink(temporary.c_str());
+            return ERROR_CANTOPEN;
+        }
+    }
+    try {
+        SqliteDatabase db(temporary, SqliteDatabase::Mode::ReadWrite);
+        db.exec("PRAGMA journal_mode = WAL");
+        initialize(db);
+    } catch (const SqliteError&) {
+        ::unlink(temporary.c_str());
+        return ERROR_CANTOPEN;
+    }
+    // link() never replaces: when another process got there first, its store is the store.
+    const bool linked = ::link(temporary.c_str(), path.c_str()) == 0 || errno == EEXIST;
+    ::unlink(temporary.c_str());
+    return linked ? ERROR_SUCCESS : ERROR_CANTOPEN;
+}
+
+LSTATUS StoreFile::inspect(const std::string& path, State& state)
+{
+    const LSTATUS status = inspectHeader(path, state);
+    if (status != ERROR_SUCCESS || state != State::Ours)
+        return status;
+    try {
+        SqliteDatabase probe(path, SqliteDatabase::Mode::ReadOnly);
+        if (probe.queryText("PRAGMA quick_check") != "ok") {
+            state = State::Foreign;
+            return ERROR_SUCCESS;
+        }
+        state = classify(probe);
+        return ERROR_SUCCESS;
+    } catch (const SqliteError& error) {
+        const int primary = error.code() & 0xFF;
+        if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+            state = State::Foreign;
+            return ERROR_SUCCESS;
+        }
+        return ERROR_CANTOPEN;
+    }
+}
+
+void StoreFile::initialize(SqliteDatabase& db)
+{
+    SqliteTransaction transaction(db, SqliteTransaction::Kind::Write);
+    const State state = classify(db);
+    if (state == State::Foreign)
+        throw SqliteError(SQLITE_NOTADB, "not a registry store");
+    if (state == State::Empty)
+        createSchema(db);
+    transaction.commit();
+}
+
+} // namespace dawdlex::winreg

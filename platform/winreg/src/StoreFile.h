@@ -1,0 +1,40 @@
+#pragma once
+
+#include "winreg.h"
+
+#include <string>
+
+namespace dawdlex::winreg {
+
+class SqliteDatabase;
+
+// The store file as a file: creating a new one, telling ours from anything else, and the schema. Every
+// check runs before anything could write, so a file that is not ours is never modified.
+class StoreFile
+{
+public:
+    // The schema version this build reads and writes; a file of a higher version is refused.
+    static constexpr int schemaVersion = 1;
+
+    enum class State
+    {
+        Empty, // a zero-length file: an empty database, still to be given the schema
+        Ours,
+        Foreign // not a database, damaged, not ours, or of a newer schema
+    };
+
+    // Makes sure a store file exists at path: a new one is built complete under a temporary name and then
+    // linked into place, so the path never names a half-made store, and a racing process's file wins.
+    // ERROR_SUCCESS or ERROR_CANTOPEN.
+    static LSTATUS ensureExists(const std::string& path);
+
+    // Inspects the file without writing to it: its header and size with plain reads, then its structure
+    // and identity through a read-only connection. ERROR_CANTOPEN when it cannot be read.
+    static LSTATUS inspect(const std::string& path, State& state);
+
+    // Gives an empty database the schema, in one write transaction; a database that turns out to be ours
+    // by then is left alone. Throws SqliteError (SQLITE_NOTADB for a foreign one).
+    static void initialize(SqliteDatabase& db);
+};
+
+} // namespace dawdlex::winreg

@@ -1,0 +1,97 @@
+#include "StoreFixture.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <set>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using ConcurrencyTest = StoreTest;
+
+constexpr int valuesEach = 500;
+
+std::set<std::string> allValueNames(const char* path)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS);
+    std::set<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        char name[64];
+        DWORD length = sizeof name;
+        char data[64];
+        DWORD size = sizeof data;
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS)
+            break;
+        EXPECT_EQ(std::string(data), std::string(name)) << "value holds its own name";
+        names.insert(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
+{
+    // Both sides create the key themselves, so that the creation races too.
+    const std::string count = std::to_string(valuesEach);
+    const char* argv[] = {WINREG_WRITER, "Software\\Race", "child", count.c_str(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ),
+              0);
+
+    HKEY key = create("Software\\Race");
+    int failures = 0;
+    for (int i = 0; i < valuesEach; ++i) {
+        const std::string name = "parent" + std::to_string(i);
+        failures += setString(key, name.c_str(), name) != ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(failures, 0);
+
+    const std::set<std::string> names = allValueNames("Software\\Race");
+    EXPECT_EQ(names.size(), 2u * valuesEach);
+    for (int i = 0; i < valuesEach; ++i) {
+        EXPECT_TRUE(names.count("parent" + std::to_string(i)));
+        EXPECT_TRUE(names.count("child" + std::to_string(i)));
+    }
+}
+
+TEST_F(ConcurrencyTest, ThreadsShareTheLayerSafely)
+{
+    constexpr int threads = 4;
+    constexpr int each = 100;
+    std::vector<std::thread> workers;
+    std::vector<int> failures(threads, 0);
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([t, &failures] {
+            HKEY key = nullptr;
+            if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Threads", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                failures[t] = each;
+                return;
+            }
+            for (int i = 0; i < each; ++i) {
+                const std::string name = "t" + std::to_string(t) + "-" + std::to_string(i);
+                failures[t] += setString(key, name.c_str(), name) != ERROR_SUCCESS;
+            }
+            RegCloseKey(key);
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (int t = 0; t < threads; ++t)
+        EXPECT_EQ(failures[t], 0) << t;
+    EXPECT_EQ(allValueNames("Software\\Threads").size(), static_cast<std::size_t>(threads * each));
+}
+
+} // namespace

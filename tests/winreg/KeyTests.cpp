@@ -1,0 +1,402 @@
+#include "StoreFixture.h"
+
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+using KeyTest = StoreTest;
+
+TEST_F(KeyTest, PathsSplitOnBackslashes)
+{
+    HKEY key = create("Software\\Acme\\Tool");
+    RegCloseKey(key);
+
+    struct Case
+    {
+        const char* path;
+        LSTATUS expected;
+    };
+    const Case cases[] = {
+        {"Software\\Acme\\Tool", ERROR_SUCCESS},
+        {"Software\\Acme\\Tool\\", ERROR_SUCCESS},
+        {"Software\\\\Acme\\\\\\Tool", ERROR_SUCCESS},
+        {"\\Software\\Acme", ERROR_BAD_PATHNAME},
+        {"Software\\Acme\\Missing", ERROR_FILE_NOT_FOUND},
+        {"", ERROR_SUCCESS},
+        {nullptr, ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        HKEY opened = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, c.path, 0, KEY_ALL_ACCESS, &opened), c.expected)
+            << (c.path ? c.path : "(null)");
+        EXPECT_EQ(opened != nullptr, c.expected == ERROR_SUCCESS);
+        if (opened) {
+            EXPECT_EQ(RegCloseKey(opened), ERROR_SUCCESS);
+        }
+    }
+
+    HKEY bad = nullptr;
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, "\\Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bad, nullptr),
+        ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Other", 0, KEY_READ, &bad), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(KeyTest, CreateReportsDispositionAndMakesIntermediateKeys)
+{
+    DWORD disposition = 0;
+    HKEY key = create("A\\B\\C", &disposition);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    RegCloseKey(key);
+
+    key = create("a\\b\\c\\", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    RegCloseKey(key);
+
+    HKEY middle = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "A\\B", 0, KEY_READ, &middle), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(middle), std::vector<std::string>{"C"});
+    RegCloseKey(middle);
+}
+
+TEST_F(KeyTest, KeyNamesAreLimitedTo255Bytes)
+{
+    const std::string longest(255, 'k');
+    const std::string tooLong(256, 'k');
+    DWORD disposition = 0;
+    HKEY key = create(longest.c_str(), &disposition);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    RegCloseKey(key);
+
+    HKEY refused = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ("Parent\\" + tooLong).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &refused, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(refused, nullptr);
+    // Nothing of the refused path was made, not even its valid first part.
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Parent", 0, KEY_READ, &refused), ERROR_FILE_NOT_FOUND);
+
+    HKEY root = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &root), ERROR_SUCCESS);
+    DWORD maxLength = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(root, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(maxLength, 255u);
+    RegCloseKey(root);
+}
+
+TEST_F(KeyTest, NestingStopsAt512Levels)
+{
+    std::string path = "L";
+    for (int depth = 2; depth <= 512; ++depth)
+        path += "\\L";
+    HKEY key = create(path.c_str());
+    RegCloseKey(key);
+
+    HKEY deeper = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (path + "\\L").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &deeper, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\L").c_str(), 0, KEY_READ, &deeper),
+              ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(KeyTest, NamesMatchIgnoringCaseAndKeepTheirFirstSpelling)
+{
+    HKEY key = create("Software\\MixedCase");
+    RegCloseKey(key);
+    DWORD disposition = 0;
+    key = create("SOFTWARE\\mixedcase", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    RegCloseKey(key);
+    key = create("software\\Äpfel-Ωmega-Жук", &disposition);
+    RegCloseKey(key);
+    key = create("Software\\äPFEL-ωMEGA-жУК", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    RegCloseKey(key);
+
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "sOfTwArE", 0, KEY_READ, &software), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(software), (std::vector<std::string>{"MixedCase", "Äpfel-Ωmega-Жук"}));
+    RegCloseKey(software);
+    HKEY root = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &root), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(root), std::vector<std::string>{"Software"});
+    RegCloseKey(root);
+}
+
+TEST_F(KeyTest, SubkeysEnumerateInUpperCaseOrder)
+{
+    HKEY parent = create("Order");
+    for (const char* name : {"b", "A", "c", "B2", "a1", "_x", "Zed", "~t"}) {
+        HKEY child = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(child);
+    }
+    EXPECT_EQ(subKeys(parent), (std::vector<std::string>{"A", "a1", "b", "B2", "c", "Zed", "_x", "~t"}));
+
+    char name[8];
+    DWORD length = 3; // "Zed" needs 4 with its terminator
+    std::memset(name, '#', sizeof name);
+    EXPECT_EQ(RegEnumKeyExA(parent, 5, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(std::string(name, sizeof name), std::string(8, '#'));
+    length = 4;
+    EXPECT_EQ(RegEnumKeyExA(parent, 5, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(length, 3u);
+    EXPECT_STREQ(name, "Zed");
+    RegCloseKey(parent);
+}
+
+TEST_F(KeyTest, QueryInfoCountsAndAcceptsNullPointers)
+{
+    HKEY key = create("Info");
+    HKEY child = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(key, "Child\\Grandchild", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(child);
+    ASSERT_EQ(RegCreateKeyExA(key, "Kid", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(child);
+    ASSERT_EQ(setString(key, "Name", "0123456789"), ERROR_SUCCESS);
+    ASSERT_EQ(setString(key, "LongerName", "x"), ERROR_SUCCESS);
+
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    DWORD subKeyCount = 99, maxSubKey = 99, maxClass = 99, valueCount = 99, maxValueName = 99, maxValue = 99;
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeyCount, &maxSubKey, &maxClass,
+                               &valueCount, &maxValueName, &maxValue, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subKeyCount, 2u);
+    EXPECT_EQ(maxSubKey, 5u);
+    EXPECT_EQ(maxClass, 0u);
+    EXPECT_EQ(valueCount, 2u);
+    EXPECT_EQ(maxValueName, 10u);
+    EXPECT_EQ(maxValue, 11u);
+    RegCloseKey(key);
+}
+
+TEST_F(KeyTest, DeleteRefusesKeysWithSubkeysAndRoots)
+{
+    HKEY key = create("Tree\\Leaf");
+    RegCloseKey(key);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree\\Missing"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "\\Tree"), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "tree\\LEAF"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree"), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Tree", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, nullptr), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(KeyTest, HandlesOfADeletedKeyReportItUntilClosed)
+{
+    HKEY key = create("Doomed");
+    ASSERT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    HKEY second = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "doomed", 0, KEY_ALL_ACCESS, &second), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(key, nullptr), ERROR_SUCCESS);
+
+    // The same name made anew is a different key: old handles still see theirs as deleted.
+    HKEY reborn = create("Doomed");
+    RegCloseKey(reborn);
+
+    for (HKEY handle : {key, second}) {
+        char name[16];
+        DWORD length = sizeof name;
+        DWORD size = 0;
+        HKEY sub = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(handle, nullptr, 0, KEY_READ, &sub), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegCreateKeyExA(handle, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+                  ERROR_KEY_DELETED);
+        EXPECT_EQ(RegDeleteKeyA(handle, nullptr), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_KEY_DELETED);
+        EXPECT_EQ(RegEnumValueA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_KEY_DELETED);
+        EXPECT_EQ(RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr),
+                  ERROR_KEY_DELETED);
+        EXPECT_EQ(RegQueryValueExA(handle, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+        EXPECT_EQ(setString(handle, "v", "y"), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegDeleteValueA(handle, "v"), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegStoreSetKeyReadOnlyA(handle, nullptr, TRUE), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegCloseKey(handle), ERROR_SUCCESS);
+    }
+}
+
+TEST_F(KeyTest, ClosedNullAndUnknownHandlesAreInvalid)
+{
+    HKEY key = create("Closing");
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    const HKEY unknown = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7777));
+    for (HKEY handle : {key, static_cast<HKEY>(nullptr), unknown, HKEY_PERFORMANCE_DATA}) {
+        HKEY sub = nullptr;
+        DWORD size = 0;
+        EXPECT_EQ(RegOpenKeyExA(handle, "x", 0, KEY_READ, &sub), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegQueryValueExA(handle, "v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(setString(handle, "v", "x"), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegDeleteKeyA(handle, "x"), ERROR_INVALID_HANDLE);
+    }
+    EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+
+    // A store closed under open handles invalidates them.
+    key = create("Closing");
+    RegStoreClose();
+    EXPECT_EQ(setString(key, "v", "x"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(KeyTest, ReadHandleCannotWrite)
+{
+    HKEY key = create("Guarded");
+    RegCloseKey(key);
+    HKEY reader = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_READ, &reader), ERROR_SUCCESS);
+    HKEY sub = nullptr;
+    EXPECT_EQ(setString(reader, "v", "x"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(reader, "v"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExA(reader, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(reader, nullptr), ERROR_ACCESS_DENIED);
+    DWORD count = 7;
+    EXPECT_EQ(RegQueryInfoKeyA(reader, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(count, 0u);
+    RegCloseKey(reader);
+
+    HKEY writer = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_WRITE, &writer), ERROR_SUCCESS);
+    EXPECT_EQ(setString(writer, "v", "x"), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+    RegCloseKey(writer);
+}
+
+TEST_F(KeyTest, ReadOnlyKeyOpensForReadingOnly)
+{
+    HKEY key = create("Locked\\Inner");
+    ASSERT_EQ(setString(key, "v", "before"), ERROR_SUCCESS);
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Locked\\Inner", TRUE), ERROR_SUCCESS);
+
+    // Handles opened before the mark lose their writes too.
+    EXPECT_EQ(setString(key, "v", "after"), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Locked\\Inner", 0, KEY_ALL_ACCESS, &opened),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Locked\\Inner", 0, KEY_SET_VALUE, &opened),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Locked\\Inner", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &opened, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Locked\\Inner\\New", 0, nullptr, 0, KEY_READ, nullptr,
+                              &opened, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Locked\\Inner"), ERROR_ACCESS_DENIED);
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Locked\\Inner", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    char text[16] = {};
+    DWORD size = sizeof text;
+    EXPECT_EQ(RegQueryValueExA(opened, "v", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(text, "before");
+    RegCloseKey(opened);
+
+    // The parent is not affected, and the mark comes off again.
+    HKEY parent = create("Locked");
+    EXPECT_EQ(setString(parent, "w", "x"), ERROR_SUCCESS);
+    RegCloseKey(parent);
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Locked\\Inner", FALSE), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Locked\\Inner", 0, KEY_ALL_ACCESS, &opened), ERROR_SUCCESS);
+    RegCloseKey(opened);
+    EXPECT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Locked\\Missing", TRUE), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(KeyTest, StoreFileWithoutOwnerWriteMakesEveryKeyReadOnly)
+{
+    HKEY key = create("Software\\Frozen");
+    ASSERT_EQ(setString(key, "v", "kept"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegStoreClose();
+    ASSERT_EQ(::chmod(storeFile().c_str(), 0400), 0);
+
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Frozen", 0, KEY_ALL_ACCESS, &opened),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_READ, nullptr, &opened,
+                              nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(setString(HKEY_CURRENT_USER, "v", "x"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Frozen"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software", TRUE), ERROR_ACCESS_DENIED);
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Frozen", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    char text[16] = {};
+    DWORD size = sizeof text;
+    EXPECT_EQ(RegQueryValueExA(opened, "v", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(text, "kept");
+    EXPECT_EQ(RegDeleteValueA(opened, "v"), ERROR_ACCESS_DENIED);
+    RegCloseKey(opened);
+
+    // An existing key still opens through RegCreateKeyExA when no write right is asked for.
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Frozen", 0, nullptr, 0, KEY_READ, nullptr,
+                              &opened, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    RegCloseKey(opened);
+}
+
+TEST_F(KeyTest, StoreLivesInAPrivateFolder)
+{
+    HKEY key = create("Anything");
+    RegCloseKey(key);
+    EXPECT_EQ(std::string(RegStorePath()), storeFile());
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat((configFolder() + "/dawdlex").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(storeFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(KeyTest, KeysAndValuesPersistAcrossReopening)
+{
+    HKEY key = create("Software\\Pendlewick\\Dawdlex");
+    ASSERT_EQ(setString(key, "Title", "Processing..."), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegStoreClose();
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Pendlewick\\Dawdlex", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    char text[32] = {};
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "title", nullptr, &type, reinterpret_cast<BYTE*>(text), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, 14u);
+    EXPECT_STREQ(text, "Processing...");
+    RegCloseKey(key);
+}
+
+TEST_F(KeyTest, HivesAreNotSupported)
+{
+    EXPECT_EQ(RegSaveKeyA(HKEY_CURRENT_USER, "/tmp/hive", nullptr), ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Hive", "/tmp/hive"), ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+#include "StoreFixture.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace {
+
+class StoreFileTest : public StoreTest
+{
+protected:
+    std::string readFile() const
+    {
+        std::ifstream in(storeFile(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    void writeFile(const std::string& content) const
+    {
+        std::filesystem::create_directories(configFolder() + "/dawdlex");
+        std::ofstream out(storeFile(), std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+
+    // A store with enough data to span several pages, closed so that it is all in the main file.
+    void makeStore()
+    {
+        HKEY key = create("Software\\Filler");
+        for (int i = 0; i < 200; ++i)
+            ASSERT_EQ(setString(key, ("value" + std::to_string(i)).c_str(), std::string(100, 'x')),
+                      ERROR_SUCCESS);
+        RegCloseKey(key);
+        RegStoreClose();
+    }
+
+    // Every kind of call fails with ERROR_BADDB, and the file keeps every byte.
+    void expectRefused(const std::string& content)
+    {
+        HKEY key = nullptr;
+        DWORD size = 0;
+        char name[8];
+        DWORD nameLength = sizeof name;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(
+            RegCreateKeyExA(HKEY_CURRENT_USER, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_BADDB);
+        EXPECT_EQ(setString(HKEY_CURRENT_USER, "v", "x"), ERROR_BADDB);
+        EXPECT_EQ(RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size), ERROR_BADDB);
+        EXPECT_EQ(RegEnumKeyExA(HKEY_CURRENT_USER, 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_BADDB);
+        EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
+        EXPECT_EQ(readFile(), content);
+    }
+};
+
+TEST_F(StoreFileTest, RandomBytesAreNotAStore)
+{
+    std::mt19937 random(1009);
+    std::string noise(8192, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    writeFile(noise);
+    expectRefused(noise);
+}
+
+TEST_F(StoreFileTest, ATruncatedStoreIsRefusedAndLeftAsItIs)
+{
+    makeStore();
+    const std::string whole = readFile();
+    ASSERT_GT(whole.size(), 4u * 4096);
+    for (const std::size_t cut : {whole.size() / 2 + 1000, whole.size() - 4096, std::size_t{60}}) {
+        SCOPED_TRACE(cut);
+        const std::string part = whole.substr(0, cut);
+        writeFile(part);
+        RegStoreClose();
+        expectRefused(part);
+    }
+}
+
+TEST_F(StoreFileTest, ANewerSchemaOrAForeignDatabaseIsRefused)
+{
+    makeStore();
+    struct Case
+    {
+        const char* name;
+        const char* sql;
+    };
+    const Case cases[] = {
+        {"newer schema", "PRAGMA user_version = 2"},
+        {"other application", "PRAGMA application_id = 7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_close(db), SQLITE_OK);
+        RegStoreClose();
+        expectRefused(readFile());
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 1; PRAGMA application_id = 1146571864", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_close(db), SQLITE_OK);
+    }
+
+    // Someone else's database in the store's place.
+    std::filesystem::remove(storeFile());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text)", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_close(db), SQLITE_OK);
+    RegStoreClose();
+    expectRefused(readFile());
+}
+
+TEST_F(StoreFileTest, ARefusedFileIsUsedAgainOnceRepaired)
+{
+    writeFile(
+        "not a database at all, just some text that is long enough to fill a header......................");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key), ERROR_BADDB);
+    std::filesystem::remove(storeFile());
+    // Still refused until the store is closed: a call never switches files under open handles.
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key), ERROR_BADDB);
+    RegStoreClose();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, AnEmptyFileBecomesAStore)
+{
+    writeFile("");
+    HKEY key = create("Fresh");
+    EXPECT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(readFile().substr(0, 15), "SQLite format 3");
+}
+
+} // namespace
