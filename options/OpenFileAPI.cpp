@@ -59,8 +59,8 @@ QString BrowseForFile(const QString& filter, const QString& defaultExt, const QS
     const QByteArray initialFolder = initialDir.toLocal8Bit();
 
     OPENFILENAMEA record{};
-    // The size of the record this build was compiled with: 76 bytes for the classic 32-bit record, larger
-    // with newer headers or on 64-bit; the dialog accepts either.
+    // The size of the record these headers declare: the classic 32-bit record has 76 bytes, current headers
+    // add three reserved fields (88 bytes on 32-bit, 152 on 64-bit); the dialog accepts both.
     record.lStructSize = sizeof(record);
     record.hwndOwner = owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
     record.lpstrFilter = filterList.constData();
