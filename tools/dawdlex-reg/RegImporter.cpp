@@ -1,0 +1,220 @@
+#include "RegImporter.h"
+
+#include "RegKey.h"
+
+namespace dawdlex::regtool {
+
+namespace {
+
+std::string describe(const RegOperation& operation)
+{
+    const std::string valueName = operation.value.name.empty() ? "(Default)" : operation.value.name;
+    switch (operation.kind) {
+    case RegOperation::Kind::CreateKey:
+        return "could not create the key " + operation.key.text();
+    case RegOperation::Kind::DeleteKey:
+        return "could not delete the key " + operation.key.text();
+    case RegOperation::Kind::SetValue:
+        return "could not set the value \"" + valueName + "\" of " + operation.key.text();
+    case RegOperation::Kind::DeleteValue:
+        return "could not delete the value \"" + valueName + "\" of " + operation.key.text();
+    }
+    return {};
+}
+
+} // namespace
+
+LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top)
+{
+    top.reset();
+    RegistryPath prefix = path;
+    prefix.components.clear();
+    for (const std::string& component : path.components) {
+        prefix.components.push_back(component);
+        RegKey key;
+        const LSTATUS status = openKey(prefix, KEY_READ, key);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            top = prefix;
+            return ERROR_SUCCESS;
+        }
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return ERROR_SUCCESS;
+}
+
+RegImporter::RegImporter(Progress progress) : m_progress(std::move(progress)) {}
+
+RegImporter::Result RegImporter::apply(const std::vector<RegOperation>& operations)
+{
+    m_undo.clear();
+    Result result;
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        const LSTATUS status = applyOne(operations[i]);
+        if (status != ERROR_SUCCESS) {
+            result.succeeded = false;
+            result.line = operations[i].line;
+            result.message = describe(operations[i]) + ": " + statusText(status);
+            result.rolledBack = rollBack();
+            return result;
+        }
+        if (m_progress)
+            m_progress(i + 1, operations.size());
+    }
+    m_undo.clear();
+    return result;
+}
+
+LSTATUS RegImporter::applyOne(const RegOperation& operation)
+{
+    bool created = false;
+    switch (operation.kind) {
+    case RegOperation::Kind::CreateKey:
+        return ensureKey(operation.key, created);
+    case RegOperation::Kind::SetValue:
+        return setValue(operation);
+    case RegOperation::Kind::DeleteValue:
+        return deleteValue(operation);
+    case RegOperation::Kind::DeleteKey:
+        return deleteKey(operation);
+    }
+    return ERROR_INVALID_PARAMETER;
+}
+
+LSTATUS RegImporter::ensureKey(const RegistryPath& path, bool& created)
+{
+    std::optional<RegistryPath> top;
+    LSTATUS status = findTopMissingKey(path, top);
+    created = top.has_value();
+    if (status != ERROR_SUCCESS || !created)
+        return status;
+    // Recorded before creating: a create that fails half-way may still leave some of the keys behind.
+    m_undo.emplace_back(DeleteCreatedKey{*top});
+    RegKey key;
+    return key.create(path.root, path.subkey());
+}
+
+LSTATUS RegImporter::setValue(const RegOperation& operation)
+{
+    bool created = false;
+    LSTATUS status = ensureKey(operation.key, created);
+    if (status != ERROR_SUCCESS)
+        return status;
+    RegKey key;
+    status = openKey(operation.key, KEY_ALL_ACCESS, key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!created) {
+        RegValue old;
+        status = readValue(key.get(), operation.value.name, old);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            return status;
+        m_undo.emplace_back(
+            RestoreValue{operation.key, operation.value.name,
+                         status == ERROR_SUCCESS ? std::optional<RegValue>(old) : std::nullopt});
+    }
+    return writeValue(key.get(), operation.value);
+}
+
+LSTATUS RegImporter::deleteValue(const RegOperation& operation)
+{
+    RegKey key;
+    LSTATUS status = openKey(operation.key, KEY_ALL_ACCESS, key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS; // nothing to delete
+    if (status != ERROR_SUCCESS)
+        return status;
+    RegValue old;
+    status = readValue(key.get(), operation.value.name, old);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS)
+        return status;
+    // Putting one value back would move it to the end; keep the whole key's order instead.
+    std::vector<RegValue> values;
+    status = readValues(key.get(), values);
+    if (status != ERROR_SUCCESS)
+        return status;
+    m_undo.emplace_back(RestoreValues{operation.key, std::move(values)});
+    return RegDeleteValueA(key.get(), operation.value.name.c_str());
+}
+
+LSTATUS RegImporter::deleteKey(const RegOperation& operation)
+{
+    const RegistryPath parentPath = operation.key.parent();
+    RegKey parent;
+    LSTATUS status = openKey(parentPath, KEY_ALL_ACCESS, parent);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS)
+        return status;
+    RegKey key;
+    status = key.open(parent.get(), operation.key.components.back(), KEY_READ);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS)
+        return status;
+    KeyTree tree;
+    tree.name = storedSpelling(parent.get(), operation.key.components.back());
+    status = readTree(key.get(), tree);
+    key.close();
+    if (status == ERROR_SUCCESS)
+        status = checkTreeWritable(parent.get(), tree.name);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const std::string name = tree.name;
+    m_undo.emplace_back(RestoreTree{parentPath, std::move(tree)});
+    return deleteTree(parent.get(), name);
+}
+
+bool RegImporter::rollBack()
+{
+    bool complete = true;
+    while (!m_undo.empty()) {
+        if (undo(m_undo.back()) != ERROR_SUCCESS)
+            complete = false;
+        m_undo.pop_back();
+    }
+    return complete;
+}
+
+LSTATUS RegImporter::undo(const UndoStep& step)
+{
+    if (const auto* created = std::get_if<DeleteCreatedKey>(&step)) {
+        RegKey parent;
+        const LSTATUS status = openKey(created->top.parent(), KEY_ALL_ACCESS, parent);
+        if (status != ERROR_SUCCESS)
+            return status;
+        const LSTATUS deleted = deleteTree(parent.get(), created->top.components.back());
+        return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
+    }
+    if (const auto* restore = std::get_if<RestoreValue>(&step)) {
+        RegKey key;
+        const LSTATUS status = openKey(restore->key, KEY_ALL_ACCESS, key);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (restore->old)
+            return writeValue(key.get(), *restore->old);
+        const LSTATUS deleted = RegDeleteValueA(key.get(), restore->name.c_str());
+        return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
+    }
+    if (const auto* restore = std::get_if<RestoreValues>(&step)) {
+        RegKey key;
+        LSTATUS status = openKey(restore->key, KEY_ALL_ACCESS, key);
+        if (status == ERROR_SUCCESS)
+            status = deleteAllValues(key.get());
+        for (const RegValue& value : restore->values) {
+            if (status == ERROR_SUCCESS)
+                status = writeValue(key.get(), value);
+        }
+        return status;
+    }
+    const auto& restore = std::get<RestoreTree>(step);
+    RegKey parent;
+    const LSTATUS status = openKey(restore.parent, KEY_ALL_ACCESS, parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return writeTree(parent.get(), restore.tree);
+}
+
+} // namespace dawdlex::regtool

@@ -1,0 +1,130 @@
+#include "RegistryPath.h"
+
+#include "Text.h"
+
+#include <array>
+
+namespace dawdlex::regtool {
+
+namespace {
+
+struct RootName
+{
+    const char* longName;
+    const char* shortName;
+    HKEY key;
+};
+
+const std::array<RootName, 6>& rootNames()
+{
+    static const std::array<RootName, 6> names = {{
+        {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
+        {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+        {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+        {"HKEY_USERS", "HKU", HKEY_USERS},
+        {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
+        {"HKEY_DYN_DATA", nullptr, HKEY_DYN_DATA},
+    }};
+    return names;
+}
+
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxDepth = 512;
+constexpr std::size_t kMaxValueNameLength = 16383;
+
+} // namespace
+
+std::string RegistryPath::subkey() const
+{
+    std::string out;
+    for (const std::string& component : components) {
+        if (!out.empty())
+            out += '\\';
+        out += component;
+    }
+    return out;
+}
+
+std::string RegistryPath::text() const
+{
+    return isRoot() ? rootName : rootName + '\\' + subkey();
+}
+
+RegistryPath RegistryPath::parent() const
+{
+    RegistryPath out = *this;
+    if (!out.components.empty())
+        out.components.pop_back();
+    return out;
+}
+
+RegistryPath RegistryPath::child(const std::string& name) const
+{
+    RegistryPath out = *this;
+    out.components.push_back(name);
+    return out;
+}
+
+bool RegistryPath::contains(const RegistryPath& other) const
+{
+    if (root != other.root || other.components.size() < components.size())
+        return false;
+    for (std::size_t i = 0; i < components.size(); ++i) {
+        if (foldName(components[i]) != foldName(other.components[i]))
+            return false;
+    }
+    return true;
+}
+
+bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& error)
+{
+    const std::size_t slash = text.find('\\');
+    const std::string rootText(text.substr(0, slash));
+    const std::string rootUpper = foldName(rootText);
+    path = RegistryPath{};
+    for (const RootName& name : rootNames()) {
+        if (rootUpper == name.longName || (name.shortName != nullptr && rootUpper == name.shortName)) {
+            path.root = name.key;
+            path.rootName = name.longName;
+        }
+    }
+    if (path.root == nullptr) {
+        error = rootText.empty() ? "the key path has no root key"
+                                 : "unknown root key \"" + rootText +
+                                       "\" (use HKEY_CURRENT_USER, HKCU, HKLM, "
+                                       "HKCR, HKU or HKCC)";
+        return false;
+    }
+    if (slash == std::string_view::npos)
+        return true;
+    std::size_t start = slash + 1;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\\', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > start)
+            path.components.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string checkKeyLimits(const RegistryPath& path)
+{
+    if (path.components.size() > kMaxDepth)
+        return "the key is nested more than 512 levels deep";
+    for (const std::string& component : path.components) {
+        if (characterCount(component) > kMaxKeyNameLength)
+            return "a key name is longer than 255 characters";
+    }
+    return {};
+}
+
+std::string checkValueNameLimit(std::string_view name)
+{
+    if (characterCount(name) > kMaxValueNameLength)
+        return "the value name is longer than 16383 characters";
+    return {};
+}
+
+} // namespace dawdlex::regtool

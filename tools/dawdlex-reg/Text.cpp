@@ -1,0 +1,244 @@
+#include "Text.h"
+
+#include <array>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+namespace dawdlex::regtool {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of the valid UTF-8 sequence at `pos` with its code point, or 0 when the byte there starts none.
+std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char b0 = byte(pos);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + length > s.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The code points that Windows-1252 puts at 0x80..0x9F; 0 where it defines none.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+locale_t utf8Locale()
+{
+    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+char32_t upper(char32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 'a' + 'A' : cp;
+    const locale_t locale = utf8Locale();
+    if (locale == static_cast<locale_t>(nullptr))
+        return cp;
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), locale));
+}
+
+} // namespace
+
+std::u16string utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8At(utf8, pos, cp);
+        if (length == 0) {
+            out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(utf8[pos]));
+            ++pos;
+            continue;
+        }
+        pos += length;
+        if (cp < 0x10000) {
+            out += static_cast<char16_t>(cp);
+            continue;
+        }
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16)
+{
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t unit = utf16[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(utf16[i + 1]) - 0xDC00));
+            ++i;
+        } else if (low && unit >= 0xDC80 && unit <= 0xDCFF) {
+            out += static_cast<char>(unit - 0xDC00);
+        } else if (high || low) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+std::string utf16LeBytes(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char16_t unit : text) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
+    }
+    return out;
+}
+
+std::u16string utf16LeFromBytes(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return out;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8At(text, pos, cp);
+        if (length == 0)
+            return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string windows1252ToUtf8(std::string_view ansi)
+{
+    std::string out;
+    out.reserve(ansi.size());
+    for (const char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        char32_t cp = b;
+        if (b >= 0x80 && b <= 0x9F && kWindows1252High[b - 0x80] != 0)
+            cp = kWindows1252High[b - 0x80];
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::size_t characterCount(std::string_view utf8)
+{
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < utf8.size(); ++count) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8At(utf8, pos, cp);
+        pos += length == 0 ? 1 : length;
+    }
+    return count;
+}
+
+std::string foldName(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8At(utf8, pos, cp);
+        if (length == 0) {
+            out += utf8[pos++];
+            continue;
+        }
+        appendUtf8(out, upper(cp));
+        pos += length;
+    }
+    return out;
+}
+
+bool decodeRegFileBytes(std::string_view bytes, std::string& text, FileEncoding& encoding, std::string& error)
+{
+    const bool utf16Mark = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    const bool utf16Guess =
+        bytes.size() >= 2 && bytes[0] != 0 && static_cast<unsigned char>(bytes[0]) < 0x80 && bytes[1] == 0;
+    if (utf16Mark || utf16Guess) {
+        const std::string_view body = bytes.substr(utf16Mark ? 2 : 0);
+        if (body.size() % 2 != 0) {
+            error = "the file ends in the middle of a UTF-16 character";
+            return false;
+        }
+        encoding = FileEncoding::Utf16Le;
+        text = utf16ToUtf8(utf16LeFromBytes(body));
+        return true;
+    }
+    std::string_view body = bytes;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF")
+        body.remove_prefix(3);
+    if (isValidUtf8(body)) {
+        encoding = FileEncoding::Utf8;
+        text = std::string(body);
+        return true;
+    }
+    encoding = FileEncoding::Ansi;
+    text = windows1252ToUtf8(body);
+    return true;
+}
+
+} // namespace dawdlex::regtool
