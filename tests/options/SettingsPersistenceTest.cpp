@@ -1,0 +1,458 @@
+#include "options/SettingsPersistence.h"
+
+#include "options/Form2.h"
+#include "options/MessageBoxes.h"
+#include "registry/CRegistry.h"
+#include "tests/support/FreshRegistry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winreg_store.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace dawdlex {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr char kSubKey[] = "Software\\Pendlewick\\Dawdlex";
+constexpr char kWelcome[] = "Welcome to the Dawdlex.  Click on the gear icon for options.  Enjoy!";
+
+struct Message
+{
+    QString text;
+    MessageSymbol symbol;
+};
+
+struct StoredValue
+{
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+
+// Each test gets an empty store of its own, message boxes that record instead of blocking, and Options
+// windows whose platform calls are recorded.
+class SettingsPersistenceTest : public ::testing::Test
+{
+protected:
+    SettingsPersistenceTest()
+    {
+        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        });
+    }
+    ~SettingsPersistenceTest() override { setMessageBoxHandler({}); }
+
+    std::unique_ptr<Form2> makeForm()
+    {
+        Form2Seams seams;
+        seams.setScreenSaverActive = [this](bool active) {
+            saverCalls.push_back(active);
+            return true;
+        };
+        seams.openUrl = [](const QString&) {};
+        seams.browseForFile = [this](const QString&, const QString&, const QString&, quint32, QWidget*) {
+            ++browseCalls;
+            return QStringLiteral("/chosen.ico");
+        };
+        return std::make_unique<Form2>(std::move(seams));
+    }
+
+    // A start of the program as far as the settings go: a fresh Options window loaded from the store.
+    std::unique_ptr<Form2> start()
+    {
+        auto form = makeForm();
+        GetReg(*form);
+        return form;
+    }
+
+    // The settings of a run that saved what `edit` set, ready for a second start.
+    void savedRun(const std::function<void(Form2&)>& edit)
+    {
+        auto form = start();
+        edit(*form);
+        SetReg(*form);
+        messages.clear();
+        saverCalls.clear();
+    }
+
+    static void storeRaw(const std::string& name, DWORD type, const std::string& bytes)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSubKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        const LSTATUS status = RegSetValueExA(
+            key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()));
+        RegCloseKey(key);
+        ASSERT_EQ(status, ERROR_SUCCESS);
+    }
+
+    // A text as a REG_SZ value, terminator included, the way other programs store one.
+    static void storeText(const std::string& name, const std::string& text)
+    {
+        storeRaw(name, REG_SZ, text + '\0');
+    }
+
+    // Read-only access, so that a key marked read-only can be listed too.
+    static std::vector<std::string> storedNames()
+    {
+        std::vector<std::string> names;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            return names;
+        }
+        for (DWORD index = 0;; ++index) {
+            char name[256];
+            DWORD length = sizeof name;
+            if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
+                break;
+            }
+            names.emplace_back(name, length);
+        }
+        RegCloseKey(key);
+        return names;
+    }
+
+    static std::optional<StoredValue> stored(const std::string& name)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        StoredValue value;
+        DWORD size = 0;
+        LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
+        if (status == ERROR_SUCCESS) {
+            value.bytes.resize(size);
+            status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type,
+                                      reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+        }
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    FreshRegistry freshRegistry;
+    std::vector<Message> messages;
+    std::vector<bool> saverCalls;
+    int browseCalls = 0;
+};
+
+void expectDefaults(const Form2& form)
+{
+    EXPECT_EQ(form.Pmess->text(), "Processing...");
+    EXPECT_EQ(form.ButText->text(), "Cancel");
+    const char* status[] = {"Reading Files...", "Linking Data...", "Updating...", "", ""};
+    const char* speed[] = {"50", "200", "400", "200", "200"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(form.Status[i]->text(), status[i]) << i;
+        EXPECT_EQ(form.Speedbox[i]->text(), speed[i]) << i;
+    }
+    EXPECT_TRUE(form.DualChk->isChecked());
+    EXPECT_FALSE(form.Ssav->isChecked());
+    EXPECT_EQ(form.IconList->currentIndex(), 0);
+    EXPECT_EQ(form.CustIconFileTxt->text(), "");
+}
+
+TEST_F(SettingsPersistenceTest, FirstStartWelcomesAndLeavesAnEmptyKey)
+{
+    auto form = start();
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, kWelcome);
+    EXPECT_EQ(messages[0].symbol, MessageSymbol::Information);
+    CRegistry check;
+    EXPECT_TRUE(check.OpenKey(kSettingsKey));
+    EXPECT_TRUE(storedNames().empty());
+    expectDefaults(*form);
+    EXPECT_TRUE(saverCalls.empty());
+}
+
+TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
+{
+    auto form = start();
+    SetReg(*form);
+
+    const std::vector<std::string> expected{
+        "Title",  "Status0", "Speed0", "Status1", "Speed1", "Status2", "Speed2",       "Status3",
+        "Speed3", "Status4", "Speed4", "Dual",    "Saver",  "Icon",    "CustIconPath", "ButtonText"};
+    EXPECT_EQ(storedNames(), expected);
+    for (const std::string& name : expected) {
+        const auto value = stored(name);
+        ASSERT_TRUE(value) << name;
+        EXPECT_EQ(value->type, DWORD(REG_SZ)) << name;
+    }
+    EXPECT_EQ(stored("Dual")->bytes, "1\0"s);
+    EXPECT_EQ(stored("Saver")->bytes, "0\0"s);
+    EXPECT_EQ(stored("Icon")->bytes, "0\0"s);
+    EXPECT_EQ(stored("Title")->bytes, "Processing...\0"s);
+    EXPECT_EQ(stored("Speed2")->bytes, "400\0"s);
+    // An empty text is stored as a single NUL character.
+    EXPECT_EQ(stored("Status3")->bytes, "\0\0"s);
+    EXPECT_EQ(stored("CustIconPath")->bytes, "\0\0"s);
+}
+
+TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
+{
+    savedRun([](Form2& form) {
+        form.Pmess->setText(QStringLiteral("Défragmentation"));
+        form.ButText->setText(QStringLiteral("Stop"));
+        for (std::size_t i = 0; i < 5; ++i) {
+            form.Status[i]->setText(QStringLiteral("Phase %1").arg(i));
+            form.Speedbox[i]->setText(QString::number(100 * (i + 1)));
+        }
+        form.DualChk->setChecked(false);
+        form.Ssav->setChecked(true);
+        form.CustIconFileTxt->setText(QStringLiteral("/home/someone/pictures/my icon.ico"));
+        form.IconList->setCurrentIndex(7);
+    });
+    EXPECT_EQ(stored("Saver")->bytes, "1\0"s);
+    EXPECT_EQ(stored("Dual")->bytes, "0\0"s);
+
+    auto form = start();
+
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(form->Pmess->text(), QStringLiteral("Défragmentation"));
+    EXPECT_EQ(form->ButText->text(), "Stop");
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(form->Status[i]->text(), QStringLiteral("Phase %1").arg(i));
+        EXPECT_EQ(form->Speedbox[i]->text(), QString::number(100 * (i + 1)));
+    }
+    EXPECT_FALSE(form->DualChk->isChecked());
+    EXPECT_TRUE(form->Ssav->isChecked());
+    EXPECT_EQ(form->IconList->currentIndex(), 7);
+    EXPECT_EQ(form->CustIconFileTxt->text(), "/home/someone/pictures/my icon.ico");
+    // The loaded screen-saver choice acts at once; the hidden window opens no file dialog.
+    EXPECT_EQ(saverCalls, std::vector<bool>{false});
+    EXPECT_EQ(browseCalls, 0);
+}
+
+TEST_F(SettingsPersistenceTest, TextsSavedEmptyComeBackEmpty)
+{
+    savedRun([](Form2& form) {
+        form.Status[2]->clear();
+        form.Pmess->clear();
+        form.ButText->clear();
+    });
+
+    auto form = start();
+
+    EXPECT_EQ(form->Status[2]->text(), "");
+    EXPECT_EQ(form->Pmess->text(), "");
+    EXPECT_EQ(form->ButText->text(), "");
+    EXPECT_EQ(form->Status[1]->text(), "Linking Data...");
+}
+
+TEST_F(SettingsPersistenceTest, EntrySevenWithAnEmptyPathOpensNoDialogWhileHidden)
+{
+    savedRun([](Form2& form) { form.IconList->setCurrentIndex(7); });
+
+    auto form = start();
+
+    EXPECT_EQ(form->IconList->currentIndex(), 7);
+    EXPECT_EQ(form->CustIconFileTxt->text(), "");
+    EXPECT_EQ(browseCalls, 0);
+}
+
+TEST_F(SettingsPersistenceTest, ValuesDeletedByHandComeBackAsDefaults)
+{
+    savedRun([](Form2& form) {
+        form.Pmess->setText(QStringLiteral("Mine"));
+        form.Speedbox[1]->setText(QStringLiteral("999"));
+        form.IconList->setCurrentIndex(3);
+        form.DualChk->setChecked(false);
+        form.ButText->setText(QStringLiteral("Halt"));
+    });
+    {
+        CRegistry edit;
+        ASSERT_TRUE(edit.OpenKey(kSettingsKey));
+        for (const char* name : {"Title", "Speed1", "Icon", "Dual"}) {
+            ASSERT_TRUE(edit.DeleteValue(name)) << name;
+        }
+    }
+
+    auto form = start();
+
+    EXPECT_EQ(form->Pmess->text(), "Processing...");
+    EXPECT_EQ(form->Speedbox[1]->text(), "200");
+    EXPECT_EQ(form->IconList->currentIndex(), 0);
+    EXPECT_TRUE(form->DualChk->isChecked());
+    EXPECT_EQ(form->ButText->text(), "Halt");
+    EXPECT_TRUE(messages.empty());
+}
+
+// One stored value, put in by hand next to an otherwise empty key, and what the start makes of it.
+struct LoadCase
+{
+    const char* name;
+    std::string stored;
+    const char* expected; // the control's text, "checked"/"clear", or the icon entry's index
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os)
+{
+    *os << c.name << '=' << ::testing::PrintToString(c.stored);
+}
+
+class StoredValueLoad : public SettingsPersistenceTest, public ::testing::WithParamInterface<LoadCase>
+{
+};
+
+QString loadedAs(const Form2& form, const std::string& name)
+{
+    if (name == "Dual" || name == "Saver") {
+        const QCheckBox* box = name == "Dual" ? form.DualChk : form.Ssav;
+        return box->isChecked() ? QStringLiteral("checked") : QStringLiteral("clear");
+    }
+    if (name == "Icon") {
+        return QString::number(form.IconList->currentIndex());
+    }
+    if (name == "Title") {
+        return form.Pmess->text();
+    }
+    return form.Speedbox[std::size_t(name.back() - '0')]->text();
+}
+
+TEST_P(StoredValueLoad, LoadsThroughTheControl)
+{
+    const LoadCase& c = GetParam();
+    {
+        CRegistry create;
+        ASSERT_TRUE(create.CreateKey(kSettingsKey));
+    }
+    storeText(c.name, c.stored);
+    storeText("ButtonText", "Still loaded");
+
+    auto form = start();
+
+    EXPECT_EQ(loadedAs(*form, c.name), QString::fromUtf8(c.expected));
+    EXPECT_EQ(form->ButText->text(), "Still loaded");
+    EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StoredValueLoad,
+    ::testing::Values(
+        // Delays are corrected into 1..50000 as the box takes them.
+        LoadCase{"Speed1", "0", "1"}, LoadCase{"Speed1", "70000", "50000"}, LoadCase{"Speed1", "-5", "1"},
+        LoadCase{"Speed1", "abc", "1"}, LoadCase{"Speed4", "1234", "1234"},
+        // The icon index: read leniently, halves to the even neighbour; outside the list keeps entry 0.
+        LoadCase{"Icon", "3.5", "4"}, LoadCase{"Icon", "2.5", "2"}, LoadCase{"Icon", "7", "7"},
+        LoadCase{"Icon", "6.7", "7"}, LoadCase{"Icon", "5 apples", "5"}, LoadCase{"Icon", "-1", "0"},
+        LoadCase{"Icon", "8", "0"}, LoadCase{"Icon", "7.5", "0"}, LoadCase{"Icon", "99999", "0"},
+        LoadCase{"Icon", "1e300", "0"}, LoadCase{"Icon", "Folder", "0"},
+        // Check boxes take only 0 and 1, by the strict conversion; anything else keeps the default.
+        LoadCase{"Dual", "0", "clear"}, LoadCase{"Dual", " 0 ", "clear"}, LoadCase{"Dual", "0.4", "clear"},
+        LoadCase{"Dual", "2", "checked"}, LoadCase{"Dual", "-1", "checked"},
+        LoadCase{"Dual", "False", "checked"}, LoadCase{"Dual", "0x", "checked"},
+        LoadCase{"Saver", "1", "checked"}, LoadCase{"Saver", "1.5", "clear"},
+        LoadCase{"Saver", "yes", "clear"}, LoadCase{"Saver", "70000", "clear"},
+        // A text ends at its first NUL character; bytes that are not UTF-8 do not stop the load.
+        LoadCase{"Title", "ab\0cd"s, "ab"}, LoadCase{"Title", "\0"s, ""},
+        LoadCase{"Dual",
+                 "0\0"s
+                 "1",
+                 "clear"},
+        LoadCase{"Title", "caf\xe9 \xff", "caf\xef\xbf\xbd \xef\xbf\xbd"}));
+
+TEST_F(SettingsPersistenceTest, HostileValuesNeverStopTheLoad)
+{
+    {
+        CRegistry create;
+        ASSERT_TRUE(create.CreateKey(kSettingsKey));
+    }
+    const std::string huge(200000, 'x');
+    storeText("Title", huge);
+    storeText("Speed0", std::string(100000, '9'));
+    storeRaw("Dual", REG_DWORD, "\x00\x00\x00\x00"s);
+    storeRaw("Saver", REG_BINARY, "\x01"s);
+    storeRaw("Icon", REG_DWORD, "\x03\x00\x00\x00"s);
+    storeRaw("Status0", REG_NONE, ""s);
+    storeRaw("Status1", REG_MULTI_SZ, "one\0two\0\0"s);
+    storeRaw("CustIconPath", REG_BINARY, std::string(5000, '\0'));
+    storeText("ButtonText", "Done");
+
+    auto form = start();
+
+    EXPECT_TRUE(huge.starts_with(form->Pmess->text().toStdString()));
+    EXPECT_FALSE(form->Pmess->text().isEmpty());
+    EXPECT_EQ(form->Speedbox[0]->text(), "50000");
+    EXPECT_TRUE(form->DualChk->isChecked());
+    EXPECT_FALSE(form->Ssav->isChecked());
+    EXPECT_EQ(form->IconList->currentIndex(), 0);
+    EXPECT_EQ(form->Status[0]->text(), "Reading Files...");
+    EXPECT_EQ(form->Status[1]->text(), "one");
+    EXPECT_EQ(form->CustIconFileTxt->text(), "");
+    EXPECT_EQ(form->ButText->text(), "Done");
+    EXPECT_TRUE(saverCalls.empty());
+}
+
+TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
+{
+    {
+        CRegistry create;
+        ASSERT_TRUE(create.CreateKey(kSettingsKey));
+    }
+    storeText("Title", "Kept");
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, kSubKey, TRUE), ERROR_SUCCESS);
+
+    for (int run = 0; run < 2; ++run) {
+        messages.clear();
+        auto form = start();
+        ASSERT_EQ(messages.size(), 1u) << run;
+        EXPECT_EQ(messages[0].text, "Error creating registry key");
+        EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
+        expectDefaults(*form);
+        form->Pmess->setText(QStringLiteral("Edited"));
+        messages.clear();
+        SetReg(*form);
+        EXPECT_TRUE(messages.empty());
+    }
+    EXPECT_EQ(storedNames(), std::vector<std::string>{"Title"});
+    EXPECT_EQ(stored("Title")->bytes, "Kept\0"s);
+}
+
+TEST_F(SettingsPersistenceTest, KeyThatCannotBeCreatedWarnsAndSaveCreatesNothing)
+{
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pendlewick", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &parent, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(parent);
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Pendlewick", TRUE), ERROR_SUCCESS);
+
+    auto form = start();
+    SetReg(*form);
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Error creating registry key");
+    CRegistry check;
+    EXPECT_FALSE(check.KeyExists(kSettingsKey));
+}
+
+TEST_F(SettingsPersistenceTest, SaveNeverCreatesTheKey)
+{
+    auto form = makeForm();
+    SetReg(*form);
+
+    CRegistry check;
+    EXPECT_FALSE(check.KeyExists(kSettingsKey));
+    EXPECT_TRUE(messages.empty());
+}
+
+} // namespace
+} // namespace dawdlex
