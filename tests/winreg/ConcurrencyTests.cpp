@@ -1,7 +1,9 @@
 #include "StoreFixture.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <set>
 #include <string>
@@ -14,6 +16,28 @@ namespace {
 using ConcurrencyTest = StoreTest;
 
 constexpr int valuesEach = 500;
+
+pid_t spawnWriter(const char* path, const char* prefix, int count)
+{
+    const std::string text = std::to_string(count);
+    const char* argv[] = {WINREG_WRITER, path, prefix, text.c_str(), nullptr};
+    pid_t child = 0;
+    if (::posix_spawn(&child, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return -1;
+    return child;
+}
+
+DWORD valueCount(const char* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD count = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(key);
+    return count;
+}
 
 std::set<std::string> allValueNames(const char* path)
 {
@@ -38,11 +62,8 @@ std::set<std::string> allValueNames(const char* path)
 TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
 {
     // Both sides create the key themselves, so that the creation races too.
-    const std::string count = std::to_string(valuesEach);
-    const char* argv[] = {WINREG_WRITER, "Software\\Race", "child", count.c_str(), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(::posix_spawn(&child, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ),
-              0);
+    const pid_t child = spawnWriter("Software\\Race", "child", valuesEach);
+    ASSERT_GT(child, 0);
 
     HKEY key = create("Software\\Race");
     int failures = 0;
@@ -64,6 +85,33 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
         EXPECT_TRUE(names.count("parent" + std::to_string(i)));
         EXPECT_TRUE(names.count("child" + std::to_string(i)));
     }
+}
+
+TEST_F(ConcurrencyTest, AWriterKilledMidWayLeavesOnlyWholeValues)
+{
+    const pid_t child = spawnWriter("Software\\Killed", "v", 1000000);
+    ASSERT_GT(child, 0);
+    // Wait for the writer to be well under way; the bound only keeps a broken writer from hanging the test.
+    int status = 0;
+    for (int polls = 0; valueCount("Software\\Killed") < 200; ++polls) {
+        ASSERT_LT(polls, 100000) << "the writer never got going";
+        ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the writer ended early";
+        ::usleep(1000);
+    }
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    RegStoreClose();
+
+    // Each value holds its own name; the writes committed in order, so they form an unbroken run.
+    const std::set<std::string> names = allValueNames("Software\\Killed");
+    ASSERT_GE(names.size(), 200u);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_TRUE(names.count("v" + std::to_string(i))) << i;
+
+    // The store takes writes again at once.
+    HKEY key = create("Software\\Killed");
+    EXPECT_EQ(setString(key, "after", "after"), ERROR_SUCCESS);
+    RegCloseKey(key);
 }
 
 TEST_F(ConcurrencyTest, ThreadsShareTheLayerSafely)

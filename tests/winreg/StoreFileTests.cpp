@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,27 @@ TEST_F(StoreFileTest, AnEmptyFileBecomesAStore)
     EXPECT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(readFile().substr(0, 15), "SQLite format 3");
+}
+
+TEST_F(StoreFileTest, SidecarsLeftReadOnlyGetTheirWritePermissionBack)
+{
+    makeStore();
+    // What a read-only open by a process of the owner leaves behind once the file is writable again.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string sidecar = storeFile() + suffix;
+        std::ofstream(sidecar).close();
+        ASSERT_EQ(::chmod(sidecar.c_str(), 0400), 0);
+    }
+    HKEY key = create("Software\\Again");
+    EXPECT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    for (const char* suffix : {"-wal", "-shm"}) {
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat((storeFile() + suffix).c_str(), &info), 0) << suffix;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << suffix;
+    }
 }
 
 } // namespace

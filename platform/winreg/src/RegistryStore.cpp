@@ -38,6 +38,7 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
         status = ERROR_BADDB;
         return nullptr;
     }
+    StoreFile::repairSidecars(path);
     try {
         SqliteDatabase db(path, SqliteDatabase::Mode::ReadWrite);
         if (state == StoreFile::State::Empty) {

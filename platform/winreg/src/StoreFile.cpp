@@ -182,6 +182,23 @@ LSTATUS StoreFile::inspect(const std::string& path, State& state)
     }
 }
 
+void StoreFile::repairSidecars(const std::string& path)
+{
+    struct stat store
+    {
+    };
+    if (::stat(path.c_str(), &store) != 0 || (store.st_mode & S_IWUSR) == 0)
+        return;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string sidecar = path + suffix;
+        struct stat info
+        {
+        };
+        if (::stat(sidecar.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0 && info.st_uid == ::getuid())
+            ::chmod(sidecar.c_str(), (info.st_mode & 07777) | S_IWUSR | S_IRUSR);
+    }
+}
+
 void StoreFile::initialize(SqliteDatabase& db)
 {
     SqliteTransaction transaction(db, SqliteTransaction::Kind::Write);

@@ -32,6 +32,11 @@ public:
     // and identity through a read-only connection. ERROR_CANTOPEN when it cannot be read.
     static LSTATUS inspect(const std::string& path, State& state);
 
+    // SQLite gives the -wal and -shm files the store file's mode; made while the store was read-only, they
+    // would keep it read-only after its owner made it writable again. Gives them back the owner's write
+    // permission when the store file has it.
+    static void repairSidecars(const std::string& path);
+
     // Gives an empty database the schema, in one write transaction; a database that turns out to be ours
     // by then is left alone. Throws SqliteError (SQLITE_NOTADB for a foreign one).
     static void initialize(SqliteDatabase& db);
