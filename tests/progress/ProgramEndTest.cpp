@@ -1,0 +1,228 @@
+#include "progress/ProgramEnd.h"
+
+#include "options/Form2.h"
+#include "options/MessageBoxes.h"
+#include "options/SettingsPersistence.h"
+#include "progress/Form1.h"
+#include "registry/CRegistry.h"
+#include "tests/support/FreshRegistry.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dawdlex {
+namespace {
+
+// The real main window with the real stored settings; only the saves are counted.
+class CountingForm1 : public Form1
+{
+public:
+    explicit CountingForm1(Form2Seams seams) : Form1(std::move(seams)) {}
+
+    int saves = 0;
+
+    void SetReg() override
+    {
+        ++saves;
+        Form1::SetReg();
+    }
+};
+
+struct Shown
+{
+    QString text;
+    bool anyWindowVisible;
+};
+
+bool anyWindowVisible()
+{
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Each test starts the program as many times as it likes against a store of its own. Message boxes are
+// recorded with whether any window was already on screen; `duringBox` runs while a box is "open".
+class ProgramEndTest : public ::testing::Test
+{
+protected:
+    ProgramEndTest()
+    {
+        setMessageBoxHandler([this](const QString& text, MessageSymbol) {
+            shown.push_back({text, anyWindowVisible()});
+            if (duringBox) {
+                duringBox();
+            }
+        });
+    }
+    ~ProgramEndTest() override { setMessageBoxHandler({}); }
+
+    static Form2Seams seams()
+    {
+        Form2Seams fakes;
+        fakes.setScreenSaverActive = [](bool) { return true; };
+        fakes.openUrl = [](const QString&) {};
+        fakes.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
+            return QString();
+        };
+        return fakes;
+    }
+
+    static std::vector<std::string> storedNames()
+    {
+        CRegistry registry;
+        std::vector<std::string> names;
+        int32_t count = 0;
+        if (registry.OpenKey(kSettingsKey)) {
+            registry.EnumerateValues(names, count);
+        }
+        return names;
+    }
+
+    static std::string storedText(const std::string& name)
+    {
+        CRegistry registry;
+        return registry.OpenKey(kSettingsKey) ? registry.ReadString(name) : std::string();
+    }
+
+    FreshRegistry freshRegistry;
+    std::vector<Shown> shown;
+    std::function<void()> duringBox;
+};
+
+TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
+{
+    CountingForm1 form(seams());
+    form.Form_Load();
+
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.startsWith("Welcome to the Dawdlex."));
+    EXPECT_FALSE(shown[0].anyWindowVisible);
+    EXPECT_TRUE(storedNames().empty());
+
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "Processing...");
+    EXPECT_EQ(form.Command1->text(), "Cancel");
+    EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
+
+    form.Command1_Click();
+    form.close();
+    form.Form_Unload();
+
+    EXPECT_EQ(form.saves, 1);
+    EXPECT_EQ(storedNames().size(), 16u);
+    EXPECT_EQ(storedText("Title"), "Processing...");
+}
+
+TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
+{
+    {
+        CountingForm1 first(seams());
+        first.Form_Load();
+        first.options()->Status[2]->clear();
+        first.options()->Pmess->setText(QStringLiteral("Second run"));
+        first.close(); // the close box
+        EXPECT_EQ(first.saves, 1);
+    }
+    shown.clear();
+
+    CountingForm1 second(seams());
+    second.Form_Load();
+
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(second.windowTitle(), "Second run");
+    EXPECT_EQ(second.options()->Status[2]->text(), "");
+    std::vector<int> phases;
+    std::vector<QString> captions;
+    for (int change = 0; change < 4; ++change) {
+        for (int tick = 0; tick < ProgressRun::kCycle; ++tick) {
+            second.Timer1_Timer();
+        }
+        phases.push_back(PhaseIndex);
+        captions.push_back(second.ProcessName->text());
+    }
+    EXPECT_EQ(phases, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(captions, (std::vector<QString>{"Linking Data...", "Reading Files...", "Linking Data...",
+                                              "Reading Files..."}));
+}
+
+class EndSignal : public ProgramEndTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(EndSignal, SavesOnceThroughFormUnload)
+{
+    CountingForm1 form(seams());
+    ProgramEnd end([&form] { form.Form_Unload(); });
+    form.Form_Load();
+    form.show();
+    form.options()->ButText->setText(QStringLiteral("Signalled"));
+
+    ASSERT_EQ(std::raise(GetParam()), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
+    form.close();
+
+    EXPECT_EQ(form.saves, 1);
+    EXPECT_EQ(storedNames().size(), 16u);
+    EXPECT_EQ(storedText("ButtonText"), "Signalled");
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, EndSignal, ::testing::Values(SIGTERM, SIGINT));
+
+// The end can come while the welcome box waits for the user: the defaults are saved, once, and main then
+// leaves without showing the window.
+TEST_F(ProgramEndTest, EndDuringTheWelcomeBoxSavesTheDefaultsOnce)
+{
+    CountingForm1 form(seams());
+    ProgramEnd end([&form] { form.Form_Unload(); });
+    duringBox = [&end] {
+        std::raise(SIGTERM);
+        EXPECT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
+    };
+
+    form.Form_Load();
+
+    EXPECT_TRUE(end.requested());
+    EXPECT_EQ(form.saves, 1);
+    EXPECT_EQ(storedNames().size(), 16u);
+    EXPECT_EQ(storedText("Status0"), "Reading Files...");
+    form.close();
+    EXPECT_EQ(form.saves, 1);
+}
+
+TEST(ProgramEnd, CallsTheHandlerOnceAndRestoresTheSignalHandlers)
+{
+    struct sigaction before = {};
+    sigaction(SIGTERM, nullptr, &before);
+    int calls = 0;
+    {
+        ProgramEnd end([&calls] { ++calls; });
+        struct sigaction installed = {};
+        sigaction(SIGTERM, nullptr, &installed);
+        EXPECT_NE(installed.sa_handler, before.sa_handler);
+        end.request();
+        end.request();
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        QTest::qWait(0);
+        EXPECT_EQ(calls, 1);
+    }
+    struct sigaction after = {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+} // namespace
+} // namespace dawdlex
