@@ -364,9 +364,7 @@ TEST_F(KeyTest, StoreLivesInAPrivateFolder)
     HKEY key = create("Anything");
     RegCloseKey(key);
     EXPECT_EQ(std::string(RegStorePath()), storeFile());
-    struct stat info
-    {
-    };
+    struct stat info = {};
     ASSERT_EQ(::stat((configFolder() + "/dawdlex").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     ASSERT_EQ(::stat(storeFile().c_str(), &info), 0);

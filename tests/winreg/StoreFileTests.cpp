@@ -155,9 +155,7 @@ TEST_F(StoreFileTest, SidecarsLeftReadOnlyGetTheirWritePermissionBack)
     EXPECT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
     RegCloseKey(key);
     for (const char* suffix : {"-wal", "-shm"}) {
-        struct stat info
-        {
-        };
+        struct stat info = {};
         ASSERT_EQ(::stat((storeFile() + suffix).c_str(), &info), 0) << suffix;
         EXPECT_EQ(info.st_mode & 0777, 0600u) << suffix;
     }

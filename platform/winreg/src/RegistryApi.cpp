@@ -145,9 +145,10 @@ LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys)
+LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys,
+                                 bool storeWritable)
 {
-    if ((target.access & KEY_CREATE_SUB_KEY) == 0 || parent.readOnly || !m_store->writable())
+    if ((target.access & KEY_CREATE_SUB_KEY) == 0 || parent.readOnly || !storeWritable)
         return ERROR_ACCESS_DENIED;
     if (parent.depth + static_cast<long long>(newKeys) > NameRules::maxDepth)
         return ERROR_INVALID_PARAMETER;
@@ -187,36 +188,32 @@ LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKE
         status = openStore();
     if (status != ERROR_SUCCESS)
         return status;
-    // Look first under a read snapshot; only a key that must be made takes the write lock, and then
-    // everything is looked up again under it.
-    for (const Kind kind : {Kind::Read, Kind::Write}) {
-        SqliteTransaction transaction(m_store->database(), kind);
-        Target target;
-        status = resolve(base, target);
-        if (status != ERROR_SUCCESS)
-            return status;
-        Key found;
-        const std::size_t matched = walk(target.key, names, found);
-        if (matched == names.size()) {
-            status = openFound(found, access, result);
-            if (status == ERROR_SUCCESS && disposition)
-                *disposition = REG_OPENED_EXISTING_KEY;
-            return status;
-        }
-        status = checkCreate(target, found, names.size() - matched);
-        if (status != ERROR_SUCCESS)
-            return status;
-        if (kind == Kind::Read)
-            continue;
-        for (std::size_t i = matched; i < names.size(); ++i)
-            found = m_store->createChild(found, names[i]);
-        transaction.commit();
-        *result = m_handles.add(found.id, access);
-        if (disposition)
-            *disposition = REG_CREATED_NEW_KEY;
-        return ERROR_SUCCESS;
+    // Under the write lock, what the walk finds is still there when the missing keys are made; a store
+    // that cannot be written is only read, and can only open existing keys.
+    const Kind kind = m_store->writable() ? Kind::Write : Kind::Read;
+    SqliteTransaction transaction(m_store->database(), kind);
+    Target target;
+    status = resolve(base, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    Key found;
+    const std::size_t matched = walk(target.key, names, found);
+    if (matched == names.size()) {
+        status = openFound(found, access, result);
+        if (status == ERROR_SUCCESS && disposition)
+            *disposition = REG_OPENED_EXISTING_KEY;
+        return status;
     }
-    return ERROR_ACCESS_DENIED;
+    status = checkCreate(target, found, names.size() - matched, kind == Kind::Write);
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (std::size_t i = matched; i < names.size(); ++i)
+        found = m_store->createChild(found, names[i]);
+    transaction.commit();
+    *result = m_handles.add(found.id, access);
+    if (disposition)
+        *disposition = REG_CREATED_NEW_KEY;
+    return ERROR_SUCCESS;
 }
 
 LSTATUS RegistryApi::closeKey(HKEY key)

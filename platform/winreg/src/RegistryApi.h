@@ -56,7 +56,8 @@ private:
     // fault first, else ERROR_ACCESS_DENIED.
     LSTATUS refuseWrite(HKEY handle);
     LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
-    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys);
+    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys,
+                        bool storeWritable);
 
     std::unique_ptr<RegistryStore> m_store;
     // ERROR_BADDB once the file proved not to be a store of ours; kept until closeStore().

@@ -7,6 +7,8 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <utility>
 
@@ -74,7 +76,7 @@ std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
 }
 
 RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
-    : m_path(std::move(path)), m_db(std::move(db)),
+    : m_path(std::move(path)), m_file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC)), m_db(std::move(db)),
       m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
       m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
       m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
@@ -84,7 +86,7 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
       m_valueCounts(m_db.prepare("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
                                  "ifnull(max(length(data)), 0) FROM vals WHERE key = ?1")),
       m_insertKey(
-          m_db.prepare("INSERT INTO keys(parent, name, folded, depth) VALUES(?1, ?2, ?3, ?4) RETURNING id")),
+          m_db.prepare("INSERT INTO keys(id, parent, name, folded, depth) VALUES(?1, ?2, ?3, ?4, ?5)")),
       m_deleteValues(m_db.prepare("DELETE FROM vals WHERE key = ?1")),
       m_deleteKey(m_db.prepare("DELETE FROM keys WHERE id = ?1")),
       m_setReadOnly(m_db.prepare("UPDATE keys SET read_only = ?2 WHERE id = ?1")),
@@ -100,12 +102,10 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
 
 bool RegistryStore::writable() const
 {
-    // Checked on the file each time, so a chmod takes effect at once; tests run as root, where
-    // the file system itself would let every write through.
-    struct stat info
-    {
-    };
-    if (::stat(m_path.c_str(), &info) != 0 || (info.st_mode & S_IWUSR) == 0)
+    // Checked on the file each time, so a chmod takes effect at once; for root the file system itself
+    // would let every write through.
+    struct stat info = {};
+    if (::fstat(m_file.get(), &info) != 0 || (info.st_mode & S_IWUSR) == 0)
         return false;
     return !m_db.isReadOnly();
 }
@@ -163,11 +163,26 @@ RegistryStore::Info RegistryStore::info(std::int64_t id)
 RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name)
 {
     const std::string folded = NameRules::fold(name);
-    Use use(m_insertKey);
-    use.bind(1, parent.id).bindText(2, name).bindText(3, folded).bind(4, parent.depth + 1);
-    if (!use.step())
-        throw SqliteError(SQLITE_INTERNAL, "no id for a new key");
-    return Key{use.columnInt64(0), false, false, parent.depth + 1};
+    // A handle names its key by id, so an id must never come back for a later key: a stale handle would
+    // then write into a stranger. Random 63-bit ids make that as good as impossible, at no cost per write.
+    for (int attempt = 0;; ++attempt) {
+        std::int64_t id = 0;
+        sqlite3_randomness(sizeof id, &id);
+        id = (id & std::numeric_limits<std::int64_t>::max()) | 0x100;
+        try {
+            Use(m_insertKey)
+                .bind(1, id)
+                .bind(2, parent.id)
+                .bindText(3, name)
+                .bindText(4, folded)
+                .bind(5, parent.depth + 1)
+                .run();
+            return Key{id, false, false, parent.depth + 1};
+        } catch (const SqliteError& error) {
+            if (error.code() != SQLITE_CONSTRAINT_PRIMARYKEY || attempt == 3)
+                throw;
+        }
+    }
 }
 
 void RegistryStore::removeKey(std::int64_t id)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileDescriptor.h"
 #include "SqliteDatabase.h"
 #include "winreg.h"
 
@@ -85,6 +86,8 @@ public:
 
 private:
     std::string m_path;
+    // Kept open to read the file's mode cheaply before each change.
+    FileDescriptor m_file;
     SqliteDatabase m_db;
     SqliteStatement m_keyById;
     SqliteStatement m_child;

@@ -2,6 +2,7 @@
 
 #include "SqliteDatabase.h"
 #include "SqliteError.h"
+#include "FileDescriptor.h"
 #include "SqliteTransaction.h"
 
 #include <sqlite3.h>
@@ -21,9 +22,10 @@ namespace {
 constexpr std::int64_t applicationId = 0x44574C58;
 
 // Roots keep the ids of their predefined handles (low bits + 1); HKEY_PERFORMANCE_DATA's id 5 stays free.
+// Other keys get random ids (RegistryStore::createChild), never reused.
 constexpr const char* schemaSql = R"sql(
 CREATE TABLE keys(
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    id INTEGER PRIMARY KEY,
     parent INTEGER REFERENCES keys(id),
     name TEXT NOT NULL,
     folded TEXT NOT NULL,
@@ -51,23 +53,6 @@ INSERT INTO keys(id, parent, name, folded, depth) VALUES
 constexpr std::size_t headerSize = 100;
 constexpr char magic[] = "SQLite format 3";
 
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 bool readFully(int fd, unsigned char* buffer, std::size_t size)
 {
     std::size_t done = 0;
@@ -87,9 +72,7 @@ bool readFully(int fd, unsigned char* buffer, std::size_t size)
 LSTATUS inspectHeader(const std::string& path, StoreFile::State& state)
 {
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
         return ERROR_CANTOPEN;
     const auto size = static_cast<std::uint64_t>(info.st_size);
@@ -184,16 +167,12 @@ LSTATUS StoreFile::inspect(const std::string& path, State& state)
 
 void StoreFile::repairSidecars(const std::string& path)
 {
-    struct stat store
-    {
-    };
+    struct stat store = {};
     if (::stat(path.c_str(), &store) != 0 || (store.st_mode & S_IWUSR) == 0)
         return;
     for (const char* suffix : {"-wal", "-shm"}) {
         const std::string sidecar = path + suffix;
-        struct stat info
-        {
-        };
+        struct stat info = {};
         if (::stat(sidecar.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0 && info.st_uid == ::getuid())
             ::chmod(sidecar.c_str(), (info.st_mode & 07777) | S_IWUSR | S_IRUSR);
     }

@@ -69,9 +69,7 @@ LSTATUS StoreLocation::prepareFolder(const std::string& filePath)
     const std::string folder = filePath.substr(0, slash);
     if (!makeFolder(folder))
         return ERROR_CANTOPEN;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return ERROR_CANTOPEN;
     return ERROR_SUCCESS;
