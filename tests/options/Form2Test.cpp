@@ -127,6 +127,35 @@ TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
     EXPECT_TRUE(saverCalls.empty());
 }
 
+TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
+{
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(form.minimumSize(), QSize(589, 292));
+    EXPECT_EQ(form.maximumSize(), QSize(589, 292));
+    EXPECT_EQ(form.windowTitle(), "Options");
+    EXPECT_EQ(form.Picture1->cursor().hotSpot(), QPoint(12, 9));
+
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.Pmess->setFocus();
+    std::vector<QWidget*> expected;
+    for (std::size_t i = 0; i < form.Status.size(); ++i) {
+        expected.push_back(form.Status[i]);
+        expected.push_back(form.Speedbox[i]);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form.ButText, form.DualChk, form.Ssav, form.IconList, form.CustIconFileTxt, form.Command4,
+             form.Command3, form.Command2, form.Command1, form.Picture1, form.Pmess}) {
+        expected.push_back(w);
+    }
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->metaObject()->className();
+    }
+}
+
 TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
 {
     form.show();

@@ -122,6 +122,11 @@ TEST_F(Form1Test, StartsWithTheDefaults)
     EXPECT_FALSE(form.PB[0]->isTextVisible());
     EXPECT_EQ(pixels(form.Picture1->picture()), pixels(QPixmap(":/dawdlex/icons/gear.svg")));
     EXPECT_EQ(form.Picture1->toolTip(), "Click here for options.");
+    EXPECT_EQ(form.Picture1->cursor().hotSpot(), QPoint(12, 9));
+    EXPECT_EQ(form.Picture1->geometry(), QRect(16, 40, 33, 33));
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(form.ProcessName->font().bold());
+    EXPECT_TRUE(form.Command1->font().bold());
     EXPECT_EQ(form.size(), QSize(433, 134));
     ASSERT_NE(form.options(), nullptr);
     EXPECT_FALSE(form.options()->isVisible());
