@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,10 +137,14 @@ LSTATUS StoreFile::ensureExists(const std::string& path)
         ::unlink(temporary.c_str());
         return ERROR_CANTOPEN;
     }
-    // link() never replaces: when another process got there first, its store is the store.
-    const bool linked = ::link(temporary.c_str(), path.c_str()) == 0 || errno == EEXIST;
+    // Neither call replaces: when another process got there first, its store is the store. The rename
+    // serves file systems without hard links.
+    bool placed = ::link(temporary.c_str(), path.c_str()) == 0 || errno == EEXIST;
+    if (!placed)
+        placed = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0 ||
+                 errno == EEXIST;
     ::unlink(temporary.c_str());
-    return linked ? ERROR_SUCCESS : ERROR_CANTOPEN;
+    return placed ? ERROR_SUCCESS : ERROR_CANTOPEN;
 }
 
 LSTATUS StoreFile::inspect(const std::string& path, State& state)
