@@ -49,11 +49,17 @@ int main()
               subKeys == 0 && values == 2 && maxValueName == 7,
           "query info");
 
+    // Both values, in whatever order the registry keeps them.
     char name[255];
     DWORD nameLength = sizeof name;
-    check(RegEnumValueA(key, 1, name, &nameLength, NULL, NULL, NULL, NULL) == ERROR_SUCCESS &&
-              std::strcmp(name, "Speed0") == 0 && nameLength == 6,
-          "enum value");
+    int seen = 0;
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &nameLength, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         ++i) {
+        seen += (std::strcmp(name, "Speed0") == 0 && nameLength == 6) ? 1 : 0;
+        seen += (std::strcmp(name, "Status0") == 0 && nameLength == 7) ? 2 : 0;
+        nameLength = sizeof name;
+    }
+    check(seen == 3, "enum values");
     nameLength = sizeof name;
     check(RegEnumValueA(key, 2, name, &nameLength, NULL, NULL, NULL, NULL) == ERROR_NO_MORE_ITEMS,
           "enum end");
