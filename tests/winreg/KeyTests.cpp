@@ -391,10 +391,4 @@ TEST_F(KeyTest, KeysAndValuesPersistAcrossReopening)
     RegCloseKey(key);
 }
 
-TEST_F(KeyTest, HivesAreNotSupported)
-{
-    EXPECT_EQ(RegSaveKeyA(HKEY_CURRENT_USER, "/tmp/hive", nullptr), ERROR_CALL_NOT_IMPLEMENTED);
-    EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Hive", "/tmp/hive"), ERROR_CALL_NOT_IMPLEMENTED);
-}
-
 } // namespace

@@ -50,7 +50,7 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
         // WAL lets readers and a writer of other processes go on at once; NORMAL keeps every commit
         // through a killed process, losing at most the last ones on a power cut.
         db.exec("PRAGMA synchronous = NORMAL");
-        return std::make_unique<RegistryStore>(path, std::move(db));
+        return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(db)));
     } catch (const SqliteError& error) {
         const int primary = error.code() & 0xFF;
         status = (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_CANTOPEN;

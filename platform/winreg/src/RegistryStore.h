@@ -82,9 +82,9 @@ public:
     // False when there was no such value.
     bool removeValue(std::int64_t keyId, std::string_view name);
 
+private:
     RegistryStore(std::string path, SqliteDatabase db);
 
-private:
     std::string m_path;
     // Kept open to read the file's mode cheaply before each change.
     FileDescriptor m_file;
