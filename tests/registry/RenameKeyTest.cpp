@@ -1,5 +1,7 @@
 #include "RegistryFixture.h"
 
+#include "tests/support/RunningUnderWine.h"
+
 #include <windows.h>
 #ifndef _WIN32
 #include <winreg_store.h>
@@ -66,7 +68,6 @@ protected:
 TEST_F(RenameKey, RecreatesValuesAndSubtreeUnderTheNewNameAndRemovesTheOldTree)
 {
     buildOldTree();
-    const std::vector<std::string> oldOrder = valueNamesRaw(oldSubKey);
     CRegistry registry;
     ASSERT_TRUE(registry.OpenKey(oldPath));
     ASSERT_TRUE(registry.RenameKey("New"));
@@ -76,16 +77,25 @@ TEST_F(RenameKey, RecreatesValuesAndSubtreeUnderTheNewNameAndRemovesTheOldTree)
     expectTree(newSubKey);
     for (const auto& [key, values] : tree)
         EXPECT_FALSE(exists(oldPath + key)) << key;
-    // The copy runs from the last listed value to the first.
-    std::vector<std::string> reversed(oldOrder.rbegin(), oldOrder.rend());
-    EXPECT_EQ(valueNamesRaw(newSubKey), reversed);
-
     std::vector<std::string> children;
     int32_t count = 0;
     ASSERT_TRUE(registry.OpenKey(newPath + "\\A"));
     ASSERT_TRUE(registry.EnumerateKeys(children, count));
     std::sort(children.begin(), children.end());
     EXPECT_EQ(children, (std::vector<std::string>{"A1", "A2"}));
+}
+
+TEST_F(RenameKey, WritesTheValuesInReverseListingOrder)
+{
+    SKIP_UNDER_WINE("lists values sorted by name, not in the order they were written");
+    for (const char* name : {"Zulu", "Alpha", "Mike"})
+        setRaw(oldSubKey, name, REG_SZ, {'v', 0});
+    const std::vector<std::string> oldOrder = valueNamesRaw(oldSubKey);
+    ASSERT_EQ(oldOrder, (std::vector<std::string>{"Zulu", "Alpha", "Mike"}));
+    CRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(oldPath));
+    ASSERT_TRUE(registry.RenameKey("New"));
+    EXPECT_EQ(valueNamesRaw(newSubKey), (std::vector<std::string>{"Mike", "Alpha", "Zulu"}));
 }
 
 TEST_F(RenameKey, RefusesWhenNothingCanBeRenamedOrTheNameIsTaken)
