@@ -112,46 +112,46 @@ void Form2::buildBanner()
 
 void Form2::buildMessagesFrame()
 {
-    m_frame1 = new QGroupBox(QStringLiteral("Change Messages:"), this);
-    m_frame1->setGeometry(24, 64, 273, 217);
+    auto* Frame1 = new QGroupBox(QStringLiteral("Change Messages:"), this);
+    Frame1->setGeometry(24, 64, 273, 217);
 
-    makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, m_frame1);
-    Pmess = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), m_frame1);
-    makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, m_frame1);
-    makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, m_frame1);
+    makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, Frame1);
+    Pmess = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), Frame1);
+    makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, Frame1);
+    makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, Frame1);
     for (std::size_t i = 0; i < Status.size(); ++i) {
         const int top = 88 + 16 * int(i);
         Status[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), m_frame1);
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), Frame1);
         Speedbox[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), m_frame1);
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), Frame1);
     }
-    makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, m_frame1);
-    ButText = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), m_frame1);
+    makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, Frame1);
+    ButText = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), Frame1);
 }
 
 void Form2::buildAppearanceFrame()
 {
-    m_frame2 = new QGroupBox(QStringLiteral("Appearance:"), this);
-    m_frame2->setGeometry(304, 64, 273, 145);
+    auto* Frame2 = new QGroupBox(QStringLiteral("Appearance:"), this);
+    Frame2->setGeometry(304, 64, 273, 145);
 
-    DualChk = new QCheckBox(QStringLiteral("Dual progress bars"), m_frame2);
+    DualChk = new QCheckBox(QStringLiteral("Dual progress bars"), Frame2);
     DualChk->setGeometry(16, 24, 145, 17);
     DualChk->setChecked(true);
-    Ssav = new QCheckBox(QStringLiteral("Disable Screen Saver"), m_frame2);
+    Ssav = new QCheckBox(QStringLiteral("Disable Screen Saver"), Frame2);
     Ssav->setGeometry(16, 48, 145, 17);
 
-    makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, m_frame2);
-    IconList = new QComboBox(m_frame2);
+    makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, Frame2);
+    IconList = new QComboBox(Frame2);
     IconList->setGeometry(56, 72, 129, 21);
     IconList->setEditable(false);
 
     QLabel* Label6 =
-        makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41), FontWeight::Normal, m_frame2);
+        makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41), FontWeight::Normal, Frame2);
     Label6->setWordWrap(true);
-    CustIconFileTxt = makeTextBox(QString(), QRect(56, 104, 169, 19), m_frame2);
+    CustIconFileTxt = makeTextBox(QString(), QRect(56, 104, 169, 19), Frame2);
 
-    Command4 = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, m_frame2);
+    Command4 = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, Frame2);
     Command4->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
     Command4->setIconSize(QSize(16, 16));
     Command4->setToolTip(tr("Choose a picture file"));

@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -80,8 +79,6 @@ private:
 
     Form2Seams m_seams;
     MainWindowLink* m_mainWindow = nullptr;
-    QGroupBox* m_frame1 = nullptr;
-    QGroupBox* m_frame2 = nullptr;
 };
 
 // The filter the icon file chooser offers.
