@@ -77,13 +77,13 @@ QString BrowseForFile(const QString& filter, const QString& defaultExt, const QS
 #else
 
 QString BrowseForFile(const QString& filter, const QString& defaultExt, const QString& initialDir,
-                      quint32 flags, QWidget* owner)
+                      quint32 /*flags*/, QWidget* owner)
 {
     QFileDialog dialog(owner);
     // Modal to the owner only, so the main window keeps running behind it.
     dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode((flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(QFileDialog::AnyFile);
     // Shows each choice by its description alone, as written in the filter text.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     QStringList nameFilters;

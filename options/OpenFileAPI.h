@@ -12,9 +12,6 @@ class QWidget;
 // A longer choice counts as a failed dialog.
 inline constexpr qsizetype MaxChosenPathLength = 256;
 
-// OPENFILENAME flag: only names of existing files are accepted.
-inline constexpr quint32 OFN_FILEMUSTEXIST = 0x00001000;
-
 // One choice of the chooser's file-type list: "Icon Images(*.ico;*.bmp;*.gif)" with its patterns.
 struct FileFilter
 {
@@ -42,8 +39,8 @@ QString applyDefaultExtension(const QString& path, const QString& defaultExt);
 
 // Shows the open-file dialog modal to owner, offering the choices of filter (the first selected), opening
 // in initialDir (the default folder when empty), with defaultExt appended to a typed name that has none.
-// flags are the OPENFILENAME flags; elsewhere than Windows only OFN_FILEMUSTEXIST is honoured, and without
-// it the name of a file that does not exist is accepted too.
+// flags are the OPENFILENAME flags of the Windows dialog; the chooser elsewhere behaves as with flags 0 (the
+// program's only call) and accepts the name of a file that does not exist too.
 // Returns the full path of the chosen file, or "" when the user cancels or the dialog fails (a path longer
 // than MaxChosenPathLength included). Never reports an error otherwise.
 QString BrowseForFile(const QString& filter, const QString& defaultExt, const QString& initialDir,
