@@ -60,8 +60,8 @@ public:
     // True only when the key was created now; false when it already existed or could not be made. The new
     // key does not become current.
     bool CreateKey(const std::string& sKey);
-    // Never deletes a key named by a text equal to CurrentPath(). Subkeys are not removed, so a key that
-    // still has subkeys is refused.
+    // Never deletes a key named by a text equal to CurrentPath(). Subkeys are not removed first: whether a
+    // key that still has them goes is the registry's decision (ours and Windows' refuse).
     bool DeleteKey(const std::string& sKey);
     // True when the key can be opened with full access; the current key is not touched.
     bool KeyExists(const std::string& sKey);
