@@ -1,14 +1,19 @@
 // The real dawdlex-reg executable: its verbs, refusals without a terminal and its import errors.
 #include "ProgressMeter.h"
+#include "RegCommand.h"
+#include "SignalBlocker.h"
 #include "StoreAccess.h"
 #include "Text.h"
 #include "ToolFixture.h"
 
+#include <csignal>
 #include <sstream>
 
 using namespace dawdlex::regtool;
 
 namespace {
+
+volatile std::sig_atomic_t interruptions = 0;
 
 const char* const kKey = "HKCU\\Software\\Pendlewick\\Dawdlex";
 
@@ -143,6 +148,40 @@ TEST_F(RegToolCommandLine, WithoutATerminalOnlyForceOverwritesOrDeletes)
     EXPECT_FALSE(snapshot("HKCU\\Software\\Pendlewick").empty()) << "only the key itself goes";
 }
 
+TEST_F(RegToolCommandLine, OnATerminalItAsksAndANoChangesNothing)
+{
+    setValue(kKey, {"Title", REG_SZ, std::string("old\0", 4)});
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> questions;
+    bool answer = false;
+    Console console{out, err,
+                    [&](const std::string& question) {
+                        questions.push_back(question);
+                        return std::optional<bool>(answer);
+                    },
+                    false};
+    RegCommand command(console);
+    EXPECT_EQ(command.run({"add", kKey, "/v", "Title", "/d", "new"}), 1);
+    EXPECT_EQ(command.run({"delete", kKey}), 1);
+    EXPECT_EQ(readBack(kKey, "Title").data, std::string("old\0", 4));
+    EXPECT_NE(err.str().find("cancelled"), std::string::npos);
+
+    answer = true;
+    EXPECT_EQ(command.run({"add", kKey, "/v", "Fresh", "/d", "x"}), 0) << "a new value needs no question";
+    EXPECT_EQ(command.run({"add", kKey, "/v", "Title", "/d", "new"}), 0);
+    EXPECT_EQ(readBack(kKey, "Title").data, std::string("new\0", 4));
+    EXPECT_EQ(command.run({"delete", kKey}), 0);
+    EXPECT_TRUE(snapshot(kKey).empty());
+    const std::vector<std::string> expected = {
+        "Value Title exists, overwrite (Yes/No)? ",
+        "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Pendlewick\\Dawdlex (Yes/No)? ",
+        "Value Title exists, overwrite (Yes/No)? ",
+        "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Pendlewick\\Dawdlex (Yes/No)? ",
+    };
+    EXPECT_EQ(questions, expected);
+}
+
 TEST_F(RegToolCommandLine, ExportRefusesToOverwriteWithoutYAndImportRestores)
 {
     setValue(kKey, {"Title", REG_SZ, std::string("T\xC3\xADtulo\0", 8)});
@@ -232,4 +271,24 @@ TEST(RegProgressMeter, DrawsOnlyAfterASecondAndOnlyWhenEnabled)
     disabled.update(1, 2);
     disabled.finish();
     EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(RegSignalBlocker, CtrlCWaitsUntilTheChangeIsDone)
+{
+    struct sigaction counting
+    {
+    };
+    counting.sa_handler = [](int) { interruptions = interruptions + 1; };
+    struct sigaction previous
+    {
+    };
+    ASSERT_EQ(::sigaction(SIGINT, &counting, &previous), 0);
+    interruptions = 0;
+    {
+        const SignalBlocker blocker;
+        ::raise(SIGINT);
+        EXPECT_EQ(interruptions, 0);
+    }
+    EXPECT_EQ(interruptions, 1) << "delivered once the blocker is gone";
+    ::sigaction(SIGINT, &previous, nullptr);
 }

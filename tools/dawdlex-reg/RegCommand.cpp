@@ -4,6 +4,7 @@
 #include "RegExporter.h"
 #include "RegFileParser.h"
 #include "RegImporter.h"
+#include "SignalBlocker.h"
 #include "Text.h"
 #include "ValueText.h"
 
@@ -348,6 +349,7 @@ int RegCommand::add(const Options& options)
                                options.force))
             return 1;
     }
+    const SignalBlocker blocker;
     const RegImporter::Result result = RegImporter().apply({operation});
     if (!result.succeeded)
         return fail(result.message);
@@ -395,6 +397,7 @@ int RegCommand::remove(const Options& options)
     key.close();
     if (!confirm(question, options.force))
         return 1;
+    const SignalBlocker blocker;
     const RegImporter::Result result = RegImporter().apply(operations);
     if (!result.succeeded)
         return fail(result.message + (result.rolledBack ? "; nothing was deleted" : ""));
@@ -451,6 +454,7 @@ int RegCommand::importFile(const Options& options)
         return fail(where + ": " + parseError.message + "; nothing was changed");
     }
     ProgressMeter meter(m_console.err, m_console.errIsTerminal, "Importing");
+    const SignalBlocker blocker;
     const RegImporter::Result result = RegImporter([&](std::size_t done, std::size_t total) {
                                            meter.update(done, total);
                                        }).apply(operations);

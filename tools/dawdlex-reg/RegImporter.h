@@ -2,8 +2,9 @@
 //
 // Before each change it records how to undo it (the old value, the old values of a key, a deleted subtree,
 // the topmost key it creates). When a change fails it undoes the earlier ones in reverse order, so the
-// store is left as it was. What it cannot guarantee: another process that writes the same keys during the
-// import, or the import being killed half-way, since each change is its own transaction in the store.
+// store is left as it was. What it cannot guarantee, since each change is its own transaction in the store:
+// isolation from another process that writes the same keys during the import, and the undo after a crash
+// or a SIGKILL half-way (the command line holds back Ctrl-C and termination requests while it applies).
 #pragma once
 
 #include "RegValue.h"
