@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -173,14 +174,34 @@ TEST_P(EndSignal, SavesOnceThroughFormUnload)
 
     ASSERT_EQ(std::raise(GetParam()), 0);
     ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
-    form.close();
 
     EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
     EXPECT_EQ(storedText("ButtonText"), "Signalled");
+    form.close();
+    EXPECT_EQ(form.saves, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, EndSignal, ::testing::Values(SIGTERM, SIGINT));
+
+// Quitting the application by other means (as the desktop does when the session ends) saves as well.
+TEST_F(ProgramEndTest, QuittingTheApplicationSavesOnce)
+{
+    CountingForm1 form(seams());
+    ProgramEnd end([&form] { form.Form_Unload(); });
+    form.Form_Load();
+    form.show();
+    form.options()->Pmess->setText(QStringLiteral("Logged out"));
+
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+
+    EXPECT_TRUE(end.requested());
+    EXPECT_EQ(form.saves, 1);
+    EXPECT_EQ(storedText("Title"), "Logged out");
+    form.close();
+    EXPECT_EQ(form.saves, 1);
+}
 
 // The end can come while the welcome box waits for the user: the defaults are saved, once, and main then
 // leaves without showing the window.
