@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
