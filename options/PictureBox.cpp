@@ -1,5 +1,6 @@
 #include "PictureBox.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -34,6 +35,20 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
     m_pressed = false;
     if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         emit clicked();
+    }
+}
+
+// Keyboard users reach the box through the focus order; they click it as they would a button.
+void PictureBox::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit clicked();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 
