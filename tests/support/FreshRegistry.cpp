@@ -103,6 +103,8 @@ FreshRegistry::~FreshRegistry()
     else
         unsetenv("XDG_CONFIG_HOME");
     std::error_code ignored;
+    std::filesystem::permissions(m_configHome, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_configHome, ignored);
 }
 

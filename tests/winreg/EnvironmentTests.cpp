@@ -1,3 +1,5 @@
+#include "tests/support/RunningUnderWine.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,22 +10,35 @@
 
 namespace {
 
+#ifdef _WIN32
+// ExpandEnvironmentStringsA reads the process environment of Windows, not the C runtime's copy of it.
+void setenv(const char* name, const char* value, int)
+{
+    SetEnvironmentVariableA(name, value);
+}
+
+void unsetenv(const char* name)
+{
+    SetEnvironmentVariableA(name, nullptr);
+}
+#endif
+
 class EnvironmentTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ::setenv("DAWDLEX_T_DIR", "/opt/dawdlex", 1);
-        ::setenv("dawdlex_t_mixed", "lower", 1);
-        ::setenv("DAWDLEX_T_EMPTY", "", 1);
-        ::unsetenv("DAWDLEX_T_UNSET");
+        setenv("DAWDLEX_T_DIR", "/opt/dawdlex", 1);
+        setenv("dawdlex_t_mixed", "lower", 1);
+        setenv("DAWDLEX_T_EMPTY", "", 1);
+        unsetenv("DAWDLEX_T_UNSET");
     }
 
     void TearDown() override
     {
-        ::unsetenv("DAWDLEX_T_DIR");
-        ::unsetenv("dawdlex_t_mixed");
-        ::unsetenv("DAWDLEX_T_EMPTY");
+        unsetenv("DAWDLEX_T_DIR");
+        unsetenv("dawdlex_t_mixed");
+        unsetenv("DAWDLEX_T_EMPTY");
     }
 };
 
@@ -53,13 +68,18 @@ TEST_F(EnvironmentTest, ReferencesExpandAndUnknownOnesStay)
         {"%DAWDLEX_T_MIXED%", "lower"},
         {"a%DAWDLEX_T_EMPTY%b", "ab"},
         {"%DAWDLEX_T_UNSET%", "%DAWDLEX_T_UNSET%"},
-        {"%DAWDLEX_T_UNSET%DAWDLEX_T_DIR%", "%DAWDLEX_T_UNSET/opt/dawdlex"},
         {"100%", "100%"},
         {"%%", "%%"},
         {"50% of %DAWDLEX_T_DIR", "50% of %DAWDLEX_T_DIR"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(expand(c.text), c.expected) << c.text;
+}
+
+TEST_F(EnvironmentTest, AnUnknownReferenceGivesUpOnlyItsOpeningSign)
+{
+    SKIP_UNDER_WINE("it keeps an unknown reference whole, closing sign included");
+    EXPECT_EQ(expand("%DAWDLEX_T_UNSET%DAWDLEX_T_DIR%"), "%DAWDLEX_T_UNSET/opt/dawdlex");
 }
 
 TEST_F(EnvironmentTest, SizeIncludesTheTerminatorAndSmallBuffersAreNotOverrun)

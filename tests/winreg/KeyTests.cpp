@@ -1,7 +1,10 @@
 #include "StoreFixture.h"
 
 #include <string>
+#include <vector>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -69,6 +72,7 @@ TEST_F(KeyTest, KeyNamesAreLimitedTo255Bytes)
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     RegCloseKey(key);
 
+    SKIP_UNDER_WINE("its A calls refuse subkey paths longer than 260 characters with ERROR_MORE_DATA");
     HKEY refused = nullptr;
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ("Parent\\" + tooLong).c_str(), 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &refused, nullptr),
@@ -89,6 +93,7 @@ TEST_F(KeyTest, KeyNamesAreLimitedTo255Bytes)
 
 TEST_F(KeyTest, NestingStopsAt512Levels)
 {
+    SKIP_UNDER_WINE("its A calls refuse subkey paths longer than 260 characters with ERROR_MORE_DATA");
     std::string path = "L";
     for (int depth = 2; depth <= 512; ++depth)
         path += "\\L";
@@ -111,6 +116,7 @@ TEST_F(KeyTest, NamesMatchIgnoringCaseAndKeepTheirFirstSpelling)
     key = create("SOFTWARE\\mixedcase", &disposition);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     RegCloseKey(key);
+    SKIP_ON_WINDOWS("the A calls take the ANSI code page there, not UTF-8");
     key = create("software\\Äpfel-Ωmega-Жук", &disposition);
     RegCloseKey(key);
     key = create("Software\\äPFEL-ωMEGA-жУК", &disposition);
@@ -129,6 +135,7 @@ TEST_F(KeyTest, NamesMatchIgnoringCaseAndKeepTheirFirstSpelling)
 
 TEST_F(KeyTest, SubkeysEnumerateInUpperCaseOrder)
 {
+    SKIP_UNDER_WINE("it orders subkeys by their lower-case names, so \"_x\" comes before the letters");
     HKEY parent = create("Order");
     for (const char* name : {"b", "A", "c", "B2", "a1", "_x", "Zed", "~t"}) {
         HKEY child = nullptr;
@@ -176,8 +183,9 @@ TEST_F(KeyTest, QueryInfoCountsAndAcceptsNullPointers)
     EXPECT_EQ(maxClass, 0u);
     EXPECT_EQ(valueCount, 2u);
     EXPECT_EQ(maxValueName, 10u);
-    EXPECT_EQ(maxValue, 11u);
     RegCloseKey(key);
+    SKIP_ON_WINDOWS("the longest data is counted as stored there, texts in UTF-16");
+    EXPECT_EQ(maxValue, 11u);
 }
 
 TEST_F(KeyTest, DeleteRefusesKeysWithSubkeysAndRoots)
@@ -191,6 +199,8 @@ TEST_F(KeyTest, DeleteRefusesKeysWithSubkeysAndRoots)
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree"), ERROR_SUCCESS);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Tree", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 
+    SKIP_ON_WINDOWS("a null subkey is refused with ERROR_INVALID_PARAMETER, and in the test run "
+                    "HKEY_CURRENT_USER stands for an ordinary key");
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, nullptr), ERROR_ACCESS_DENIED);
 }
@@ -201,7 +211,7 @@ TEST_F(KeyTest, HandlesOfADeletedKeyReportItUntilClosed)
     ASSERT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
     HKEY second = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "doomed", 0, KEY_ALL_ACCESS, &second), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteKeyA(key, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
 
     // The same name made anew is a different key: old handles still see theirs as deleted.
     HKEY reborn = create("Doomed");
@@ -215,7 +225,7 @@ TEST_F(KeyTest, HandlesOfADeletedKeyReportItUntilClosed)
         EXPECT_EQ(RegOpenKeyExA(handle, nullptr, 0, KEY_READ, &sub), ERROR_KEY_DELETED);
         EXPECT_EQ(RegCreateKeyExA(handle, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
                   ERROR_KEY_DELETED);
-        EXPECT_EQ(RegDeleteKeyA(handle, nullptr), ERROR_KEY_DELETED);
+        EXPECT_EQ(RegDeleteKeyA(handle, ""), ERROR_KEY_DELETED);
         EXPECT_EQ(RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
                   ERROR_KEY_DELETED);
         EXPECT_EQ(RegEnumValueA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr),
@@ -226,7 +236,9 @@ TEST_F(KeyTest, HandlesOfADeletedKeyReportItUntilClosed)
         EXPECT_EQ(RegQueryValueExA(handle, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
         EXPECT_EQ(setString(handle, "v", "y"), ERROR_KEY_DELETED);
         EXPECT_EQ(RegDeleteValueA(handle, "v"), ERROR_KEY_DELETED);
+#ifndef _WIN32
         EXPECT_EQ(RegStoreSetKeyReadOnlyA(handle, nullptr, TRUE), ERROR_KEY_DELETED);
+#endif
         EXPECT_EQ(RegCloseKey(handle), ERROR_SUCCESS);
     }
 }
@@ -237,7 +249,12 @@ TEST_F(KeyTest, ClosedNullAndUnknownHandlesAreInvalid)
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     const HKEY unknown = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7777));
-    for (HKEY handle : {key, static_cast<HKEY>(nullptr), unknown, HKEY_PERFORMANCE_DATA}) {
+    std::vector<HKEY> handles{key, nullptr, unknown};
+#ifndef _WIN32
+    // Windows serves performance data under this root.
+    handles.push_back(HKEY_PERFORMANCE_DATA);
+#endif
+    for (HKEY handle : handles) {
         HKEY sub = nullptr;
         DWORD size = 0;
         EXPECT_EQ(RegOpenKeyExA(handle, "x", 0, KEY_READ, &sub), ERROR_INVALID_HANDLE);
@@ -248,15 +265,18 @@ TEST_F(KeyTest, ClosedNullAndUnknownHandlesAreInvalid)
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 
+#ifndef _WIN32
     // A store closed under open handles invalidates them.
     key = create("Closing");
     RegStoreClose();
     EXPECT_EQ(setString(key, "v", "x"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+#endif
 }
 
 TEST_F(KeyTest, ReadHandleCannotWrite)
 {
+    SKIP_UNDER_WINE("it creates subkeys through a handle without KEY_CREATE_SUB_KEY");
     HKEY key = create("Guarded");
     RegCloseKey(key);
     HKEY reader = nullptr;
@@ -266,7 +286,10 @@ TEST_F(KeyTest, ReadHandleCannotWrite)
     EXPECT_EQ(RegDeleteValueA(reader, "v"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCreateKeyExA(reader, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
               ERROR_ACCESS_DENIED);
+#ifndef _WIN32
+    // Windows refuses the null subkey, and looks for the right to delete on the key, not on the handle.
     EXPECT_EQ(RegDeleteKeyA(reader, nullptr), ERROR_ACCESS_DENIED);
+#endif
     DWORD count = 7;
     EXPECT_EQ(RegQueryInfoKeyA(reader, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr),
@@ -282,6 +305,8 @@ TEST_F(KeyTest, ReadHandleCannotWrite)
     RegCloseKey(writer);
 }
 
+// The store's own calls and files: Linux only.
+#ifndef _WIN32
 TEST_F(KeyTest, ReadOnlyKeyOpensForReadingOnly)
 {
     HKEY key = create("Locked\\Inner");
@@ -390,5 +415,6 @@ TEST_F(KeyTest, KeysAndValuesPersistAcrossReopening)
     EXPECT_STREQ(text, "Processing...");
     RegCloseKey(key);
 }
+#endif
 
 } // namespace

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "tests/support/FreshRegistry.h"
+#include "tests/support/RunningUnderWine.h"
+
 #include <windows.h>
+#ifndef _WIN32
 #include <winreg_store.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -11,29 +16,21 @@
 #include <string>
 #include <vector>
 
-// Every test gets a store of its own in a fresh configuration folder, never the user's.
+// Every test gets a registry of its own (FreshRegistry): on Linux a store in a fresh configuration folder,
+// on Windows a throw-away key standing in for HKEY_CURRENT_USER; never the user's.
 class StoreTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+#ifndef _WIN32
+    const std::string& configFolder() const
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "winreg-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_config = pattern;
-        ::setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
-        RegStoreClose();
+        return m_config;
     }
-
-    void TearDown() override
+    std::string storeFile() const
     {
-        RegStoreClose();
-        std::error_code ignored;
-        std::filesystem::permissions(m_config, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(m_config, ignored);
+        return m_config + "/dawdlex/registry.sqlite3";
     }
-
-    const std::string& configFolder() const { return m_config; }
-    std::string storeFile() const { return m_config + "/dawdlex/registry.sqlite3"; }
+#endif
 
     // Creates (or opens) HKEY_CURRENT_USER\path with full access; fails the test when it cannot.
     HKEY create(const char* path, DWORD* disposition = nullptr)
@@ -84,5 +81,8 @@ protected:
     }
 
 private:
-    std::string m_config;
+    FreshRegistry m_registry;
+#ifndef _WIN32
+    const std::string m_config = m_registry.configHome().string();
+#endif
 };

@@ -39,7 +39,9 @@ TEST_F(ValueTest, DataComesBackExactlyAsStoredWhateverTheType)
                   ERROR_SUCCESS)
             << c.name;
     RegCloseKey(key);
+#ifndef _WIN32
     RegStoreClose();
+#endif
 
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Values", 0, KEY_READ, &key), ERROR_SUCCESS);
     for (const Case& c : cases) {
@@ -54,6 +56,11 @@ TEST_F(ValueTest, DataComesBackExactlyAsStoredWhateverTheType)
             << c.name;
         ASSERT_EQ(size, c.data.size());
         EXPECT_EQ(std::vector<BYTE>(data.begin(), data.begin() + size), c.data) << c.name;
+#ifdef _WIN32
+        // Windows ends text stored without its terminator with one when the buffer has room.
+        if (c.type == REG_SZ && !c.data.empty() && c.data.back() != 0)
+            continue;
+#endif
         EXPECT_EQ(data[size], 0xAA) << c.name;
     }
     // Null names the default value, the same as "".
@@ -98,6 +105,7 @@ TEST_F(ValueTest, ReplacingChangesTypeAndDataButKeepsFirstSpelling)
 
 TEST_F(ValueTest, ValuesEnumerateInTheOrderFirstSet)
 {
+    SKIP_UNDER_WINE("it lists values sorted by name; Windows in the order they were first set");
     HKEY key = create("Order");
     for (const char* name : {"m", "B", "z", "a", "Q", "c"})
         ASSERT_EQ(setString(key, name, name), ERROR_SUCCESS);
@@ -142,6 +150,7 @@ TEST_F(ValueTest, TooSmallBuffersAreLeftUntouched)
     EXPECT_EQ(RegQueryValueExA(key, "Greeting", nullptr, nullptr, data.data(), &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 8u);
 
+    SKIP_ON_WINDOWS("a name buffer too short for the name may get part of it, and the data buffer the data");
     // Enumeration: a short name buffer copies nothing at all.
     char name[12];
     std::memset(name, '#', sizeof name);
@@ -176,6 +185,7 @@ TEST_F(ValueTest, ValueNamesAreLimitedTo16383Bytes)
     const std::string tooLong(16384, 'v');
     EXPECT_EQ(setString(key, longest.c_str(), "ok"), ERROR_SUCCESS);
     EXPECT_EQ(setString(key, tooLong.c_str(), "no"), ERROR_INVALID_PARAMETER);
+    SKIP_ON_WINDOWS("a query or delete of a name that is too long finds nothing: ERROR_FILE_NOT_FOUND");
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExA(key, tooLong.c_str(), nullptr, nullptr, nullptr, &size),
               ERROR_INVALID_PARAMETER);
@@ -193,15 +203,19 @@ TEST_F(ValueTest, ValueNamesAreLimitedTo16383Bytes)
 TEST_F(ValueTest, BadArgumentsAreRefused)
 {
     HKEY key = create("Args");
+#ifndef _WIN32
+    // Windows answers ERROR_NOACCESS: it reads through the null pointer and catches the fault.
     EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+#endif
     EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     BYTE buffer[4];
     EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+    SKIP_UNDER_WINE("its RegOpenKeyExA and RegEnumKeyExA do not check their pointers: the first crashes");
     char name[4];
     EXPECT_EQ(RegEnumKeyExA(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr),
               ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Args", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(ValueTest, TwoHandlesSeeEachOthersChangesAtOnce)
