@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -138,20 +137,6 @@ TEST_F(Form1Test, TimerDoesNotRunBeforeStartUp)
 {
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 0);
-}
-
-TEST_F(Form1Test, TicksDriveTheBarsAndThePhases)
-{
-    form.Form_Load();
-    tick(40);
-    EXPECT_EQ(form.PB[0]->value(), 40);
-    EXPECT_EQ(form.PB[1]->value(), 0);
-    tick(1);
-    EXPECT_EQ(form.PB[0]->value(), 0);
-    EXPECT_EQ(form.PB[1]->value(), 1);
-    EXPECT_EQ(form.ProcessName->text(), "Linking Data...");
-    EXPECT_EQ(form.Timer1->interval(), 200);
-    EXPECT_TRUE(form.Timer1->isActive());
 }
 
 TEST_F(Form1Test, StoredSettingsShapeTheStart)
@@ -339,18 +324,6 @@ TEST_F(Form1Test, LargePictureShowsOnlyItsTopLeftCorner)
     const QImage grabbed = form.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(grabbed.size(), QSize(33, 33));
     EXPECT_EQ(grabbed, big.copy(0, 0, 33, 33));
-}
-
-TEST_F(Form1Test, MissingFileOnApplyKeepsTheOldPicture)
-{
-    form.Form_Load();
-    const QImage gear = pixels(form.Picture1->picture());
-    form.options()->CustIconFileTxt->setText(QDir::temp().filePath("no-such-dawdlex-picture.ico"));
-    form.options()->IconList->setCurrentIndex(7);
-    form.options()->Command2->click();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
-    EXPECT_EQ(pixels(form.Picture1->picture()), gear);
 }
 
 } // namespace
