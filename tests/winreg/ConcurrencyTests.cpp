@@ -17,15 +17,53 @@ using ConcurrencyTest = StoreTest;
 
 constexpr int valuesEach = 500;
 
-pid_t spawnWriter(const char* path, const char* prefix, int count)
+// The writer helper in a process of its own; killed and reaped on destruction if still running, so that
+// a failed test never leaves it writing into the next test's folder.
+class WriterProcess
 {
-    const std::string text = std::to_string(count);
-    const char* argv[] = {WINREG_WRITER, path, prefix, text.c_str(), nullptr};
-    pid_t child = 0;
-    if (::posix_spawn(&child, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-        return -1;
-    return child;
-}
+public:
+    WriterProcess(const char* path, const char* prefix, int count)
+    {
+        const std::string text = std::to_string(count);
+        const char* argv[] = {WINREG_WRITER, path, prefix, text.c_str(), nullptr};
+        if (::posix_spawn(&m_pid, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+            0)
+            m_pid = -1;
+    }
+    ~WriterProcess()
+    {
+        if (m_pid > 0 && ::kill(m_pid, SIGKILL) == 0)
+            ::waitpid(m_pid, nullptr, 0);
+    }
+    WriterProcess(const WriterProcess&) = delete;
+    WriterProcess& operator=(const WriterProcess&) = delete;
+
+    bool started() const { return m_pid > 0; }
+    bool running()
+    {
+        if (m_pid <= 0 || ::waitpid(m_pid, &m_status, WNOHANG) == 0)
+            return m_pid > 0;
+        m_pid = -1; // reaped: its number may now belong to someone else
+        return false;
+    }
+    // The exit code, -1 when it did not exit normally.
+    int wait()
+    {
+        if (::waitpid(m_pid, &m_status, 0) != m_pid)
+            return -1;
+        m_pid = -1;
+        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+    }
+    void kill()
+    {
+        ::kill(m_pid, SIGKILL);
+        wait();
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_status = 0;
+};
 
 DWORD valueCount(const char* path)
 {
@@ -62,8 +100,8 @@ std::set<std::string> allValueNames(const char* path)
 TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
 {
     // Both sides create the key themselves, so that the creation races too.
-    const pid_t child = spawnWriter("Software\\Race", "child", valuesEach);
-    ASSERT_GT(child, 0);
+    WriterProcess child("Software\\Race", "child", valuesEach);
+    ASSERT_TRUE(child.started());
 
     HKEY key = create("Software\\Race");
     int failures = 0;
@@ -72,11 +110,7 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
         failures += setString(key, name.c_str(), name) != ERROR_SUCCESS;
     }
     RegCloseKey(key);
-
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(failures, 0);
 
     const std::set<std::string> names = allValueNames("Software\\Race");
@@ -89,17 +123,15 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
 
 TEST_F(ConcurrencyTest, AWriterKilledMidWayLeavesOnlyWholeValues)
 {
-    const pid_t child = spawnWriter("Software\\Killed", "v", 1000000);
-    ASSERT_GT(child, 0);
+    WriterProcess child("Software\\Killed", "v", 1000000);
+    ASSERT_TRUE(child.started());
     // Wait for the writer to be well under way; the bound only keeps a broken writer from hanging the test.
-    int status = 0;
     for (int polls = 0; valueCount("Software\\Killed") < 200; ++polls) {
         ASSERT_LT(polls, 100000) << "the writer never got going";
-        ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the writer ended early";
+        ASSERT_TRUE(child.running()) << "the writer ended early";
         ::usleep(1000);
     }
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    child.kill();
     RegStoreClose();
 
     // Each value holds its own name; the writes committed in order, so they form an unbroken run.

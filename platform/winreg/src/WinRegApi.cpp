@@ -18,17 +18,35 @@ using dawdlex::winreg::SqliteError;
 
 namespace {
 
+// Never destroyed, so that a call from another static object's destructor still finds a working layer;
+// the closer below only closes the store at exit, which checkpoints its log into the file.
 std::mutex& layerMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 RegistryApi& layer()
 {
-    static RegistryApi api;
-    return api;
+    static auto* api = new RegistryApi;
+    return *api;
 }
+
+struct StoreCloser
+{
+    StoreCloser() = default;
+    StoreCloser(const StoreCloser&) = delete;
+    StoreCloser& operator=(const StoreCloser&) = delete;
+    ~StoreCloser()
+    {
+        try {
+            const std::lock_guard lock(layerMutex());
+            layer().closeStore();
+        } catch (...) {
+            // Nothing is left to tell at exit; committed changes are safe in the log.
+        }
+    }
+} storeCloser;
 
 LSTATUS statusOf(int sqliteCode)
 {
