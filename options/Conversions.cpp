@@ -68,6 +68,33 @@ std::size_t scanNumber(std::string_view text, std::string& normalized)
     return i;
 }
 
+// Whether normalized digits ("[digits][.digits][e[sign]digits]", no sign in front) that do not fit a double
+// stand for a number too large, rather than too small, for one.
+bool isTooLarge(std::string_view digits)
+{
+    const std::size_t e = std::min(digits.find('e'), digits.size());
+    const std::string_view mantissa = digits.substr(0, e);
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    if (first == std::string_view::npos) {
+        return false; // zero, however long its exponent
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    // The power of ten just above the leading digit, before the exponent.
+    long long order =
+        first < point ? static_cast<long long>(point - first) : -static_cast<long long>(first - point - 1);
+    long long exponent = 0;
+    bool negative = false;
+    for (char c : digits.substr(std::min(e + 1, digits.size()))) {
+        if (c == '-') {
+            negative = true;
+        } else if (isDigit(c)) {
+            exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL); // far beyond any double
+        }
+    }
+    order += negative ? -exponent : exponent;
+    return order > 0;
+}
+
 // Locale-independent on purpose: the program's locale may use a comma as its decimal sign.
 double toDouble(const std::string& normalized)
 {
@@ -79,9 +106,8 @@ double toDouble(const std::string& normalized)
     double value = 0.0;
     const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
-        // Too small reads as zero, too large as an infinity; from_chars leaves `value` alone then.
-        const bool tiny = digits.find("e-") != std::string_view::npos;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        // from_chars leaves `value` alone then: too small reads as zero, too large as an infinity.
+        value = isTooLarge(digits) ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
 }

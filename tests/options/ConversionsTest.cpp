@@ -77,10 +77,18 @@ INSTANTIATE_TEST_SUITE_P(Table, LenientReading,
                                            LenientCase{"2ex", 2}, LenientCase{"2e+", 2},
                                            LenientCase{"1e-400", 0}));
 
-TEST(LenientReading, HugeExponentsReadAsInfinityOfTheirSign)
+TEST(LenientReading, NumbersBeyondADoubleReadAsInfinityOrZero)
 {
-    EXPECT_EQ(readLenient("1e999"), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(readLenient("-1e999"), -std::numeric_limits<double>::infinity());
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::string zeros(400, '0');
+    EXPECT_EQ(readLenient("1e999"), inf);
+    EXPECT_EQ(readLenient("-1e999"), -inf);
+    EXPECT_EQ(readLenient("1" + zeros), inf);
+    EXPECT_EQ(readLenient("0." + zeros + "1"), 0.0);
+    EXPECT_EQ(readLenient("0e99999999999999999999"), 0.0);
+    EXPECT_EQ(readLenient("1e-99999999999999999999"), 0.0);
+    EXPECT_DOUBLE_EQ(readLenient("1" + zeros + "e-300"), 1e100);
+    EXPECT_DOUBLE_EQ(readLenient("0." + zeros + "5e401"), 5.0);
 }
 
 TEST(LenientReading, RoundedTo16BitsHalvesToEvenAndRefusesOverflow)
