@@ -74,7 +74,7 @@ Form2::Form2(Form2Seams seams, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       m_seams(std::move(seams))
 {
-    setWindowTitle(tr("Options"));
+    setWindowTitle(QStringLiteral("Options"));
     setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
     setFont(dialogFont());
     setFixedSize(589, 292);
