@@ -182,7 +182,10 @@ TEST_P(EndSignal, SavesOnceThroughFormUnload)
     EXPECT_EQ(form.saves, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(TermAndInt, EndSignal, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(TermAndInt, EndSignal, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
 
 // Quitting the application by other means (as the desktop does when the session ends) saves as well.
 TEST_F(ProgramEndTest, QuittingTheApplicationSavesOnce)
