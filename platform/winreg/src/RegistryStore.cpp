@@ -80,7 +80,8 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
       m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
       m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
       m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
-      m_childAt(m_db.prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2")),
+      m_childAt(
+          m_db.prepare("SELECT name, folded FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2")),
       m_keyCounts(m_db.prepare(
           "SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent = ?1")),
       m_valueCounts(m_db.prepare("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
@@ -91,14 +92,30 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
       m_deleteKey(m_db.prepare("DELETE FROM keys WHERE id = ?1")),
       m_setReadOnly(m_db.prepare("UPDATE keys SET read_only = ?2 WHERE id = ?1")),
       m_valueByName(m_db.prepare("SELECT name, type, data FROM vals WHERE key = ?1 AND folded = ?2")),
-      m_valueAt(
-          m_db.prepare("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2")),
+      m_valueAt(m_db.prepare(
+          "SELECT name, type, data, seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2")),
       m_upsertValue(m_db.prepare(
           "INSERT INTO vals(key, folded, name, seq, type, data) "
           "VALUES(?1, ?2, ?3, (SELECT ifnull(max(seq), 0) + 1 FROM vals WHERE key = ?1), ?4, ?5) "
           "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data")),
-      m_deleteValue(m_db.prepare("DELETE FROM vals WHERE key = ?1 AND folded = ?2"))
+      m_deleteValue(m_db.prepare("DELETE FROM vals WHERE key = ?1 AND folded = ?2")),
+      m_dataVersion(m_db.prepare("PRAGMA data_version")),
+      m_childAfter(m_db.prepare(
+          "SELECT name, folded FROM keys WHERE parent = ?1 AND folded > ?2 ORDER BY folded LIMIT 1")),
+      m_valueAfter(m_db.prepare(
+          "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1"))
 {}
+
+RegistryStore::Version RegistryStore::version()
+{
+    Use use(m_dataVersion);
+    return {use.step() ? use.columnInt64(0) : -1, m_ownChanges};
+}
+
+bool RegistryStore::continues(const Cursor& cursor, std::int64_t keyId, DWORD index, const Version& now) const
+{
+    return cursor.valid && cursor.keyId == keyId && index == cursor.index + 1 && cursor.version == now;
+}
 
 bool RegistryStore::writable() const
 {
@@ -135,9 +152,18 @@ bool RegistryStore::hasChildren(std::int64_t id)
 
 std::optional<std::string> RegistryStore::childName(std::int64_t id, DWORD index)
 {
-    Use use(m_childAt);
-    if (!use.bind(1, id).bind(2, index).step())
+    const Version now = version();
+    const bool next = continues(m_childCursor, id, index, now);
+    Use use(next ? m_childAfter : m_childAt);
+    use.bind(1, id);
+    if (next)
+        use.bindText(2, m_childCursor.folded);
+    else
+        use.bind(2, index);
+    m_childCursor.valid = false;
+    if (!use.step())
         return std::nullopt;
+    m_childCursor = {id, index, 0, std::string(use.columnText(1)), now, true};
     return std::string(use.columnText(0));
 }
 
@@ -170,6 +196,7 @@ RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_vie
         sqlite3_randomness(sizeof id, &id);
         id = (id & std::numeric_limits<std::int64_t>::max()) | 0x100;
         try {
+            changed();
             Use(m_insertKey)
                 .bind(1, id)
                 .bind(2, parent.id)
@@ -187,12 +214,14 @@ RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_vie
 
 void RegistryStore::removeKey(std::int64_t id)
 {
+    changed();
     Use(m_deleteValues).bind(1, id).run();
     Use(m_deleteKey).bind(1, id).run();
 }
 
 void RegistryStore::setReadOnly(std::int64_t id, bool readOnly)
 {
+    changed();
     Use(m_setReadOnly).bind(1, id).bind(2, readOnly ? 1 : 0).run();
 }
 
@@ -207,9 +236,14 @@ std::optional<RegistryStore::Value> RegistryStore::value(std::int64_t keyId, std
 
 std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, DWORD index)
 {
-    Use use(m_valueAt);
-    if (!use.bind(1, keyId).bind(2, index).step())
+    const Version now = version();
+    const bool next = continues(m_valueCursor, keyId, index, now);
+    Use use(next ? m_valueAfter : m_valueAt);
+    use.bind(1, keyId).bind(2, next ? m_valueCursor.seq : std::int64_t(index));
+    m_valueCursor.valid = false;
+    if (!use.step())
         return std::nullopt;
+    m_valueCursor = {keyId, index, use.columnInt64(3), {}, now, true};
     return readValue(use);
 }
 
@@ -217,6 +251,7 @@ void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD ty
                              std::span<const BYTE> data)
 {
     const std::string folded = NameRules::fold(name);
+    changed();
     Use(m_upsertValue)
         .bind(1, keyId)
         .bindText(2, folded)
@@ -229,6 +264,7 @@ void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD ty
 bool RegistryStore::removeValue(std::int64_t keyId, std::string_view name)
 {
     const std::string folded = NameRules::fold(name);
+    changed();
     Use(m_deleteValue).bind(1, keyId).bindText(2, folded).run();
     return m_db.changes() > 0;
 }

@@ -85,6 +85,32 @@ public:
 private:
     RegistryStore(std::string path, SqliteDatabase db);
 
+    // What the store's content was at some moment: SQLite's data version (other connections' commits)
+    // and the count of this store's own changes.
+    struct Version
+    {
+        std::int64_t data = -1;
+        std::int64_t own = 0;
+        bool operator==(const Version&) const = default;
+    };
+
+    // Where the last listing call stopped, so that the next index goes on from there instead of counting
+    // from the start: listing n items is then n index lookups rather than n * n / 2 row visits. Valid only
+    // while the content is unchanged.
+    struct Cursor
+    {
+        std::int64_t keyId = 0;
+        DWORD index = 0;
+        std::int64_t seq = 0;
+        std::string folded;
+        Version version;
+        bool valid = false;
+    };
+
+    Version version();
+    bool continues(const Cursor& cursor, std::int64_t keyId, DWORD index, const Version& now) const;
+    void changed() { ++m_ownChanges; }
+
     std::string m_path;
     // Kept open to read the file's mode cheaply before each change.
     FileDescriptor m_file;
@@ -103,6 +129,12 @@ private:
     SqliteStatement m_valueAt;
     SqliteStatement m_upsertValue;
     SqliteStatement m_deleteValue;
+    SqliteStatement m_dataVersion;
+    SqliteStatement m_childAfter;
+    SqliteStatement m_valueAfter;
+    std::int64_t m_ownChanges = 0;
+    Cursor m_childCursor;
+    Cursor m_valueCursor;
 };
 
 } // namespace dawdlex::winreg
