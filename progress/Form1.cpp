@@ -5,6 +5,7 @@
 #include "options/PictureBox.h"
 #include "options/SettingsPersistence.h"
 #include "options/WindowFonts.h"
+#include "progress/FramePacer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -82,7 +83,8 @@ void Form1::buildControls()
     // is started only once an interval is set.
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, &Form1::onTimer1);
+    m_pacer = new FramePacer(this);
 }
 
 void Form1::loadBuiltInIcons()
@@ -133,6 +135,7 @@ void Form1::enableTimer()
     m_timerEnabled = true;
     if (Timer1->interval() > 0) {
         Timer1->start();
+        m_schedule.start(std::chrono::milliseconds(Timer1->interval()));
     }
 }
 
@@ -175,6 +178,18 @@ void Form1::Timer1_Timer()
     m_run.Timer1_Timer();
 }
 
+void Form1::onTimer1()
+{
+    const std::int32_t interval = Timer1->interval();
+    for (int owed = m_schedule.due(TickSchedule::Clock::now()); owed > 0 && !m_unloaded; --owed) {
+        Timer1_Timer();
+        // A new phase's delay starts a new schedule; what the old one still owed is not carried over.
+        if (Timer1->interval() != interval) {
+            return;
+        }
+    }
+}
+
 void Form1::Picture1_Click()
 {
     if (m_unloaded || !m_form2) {
@@ -196,11 +211,18 @@ std::int32_t Form1::currentPhase() const
 
 void Form1::setStatusCaption(const QString& text)
 {
-    ProcessName->setText(text);
+    if (ProcessName->text() != text) {
+        ProcessName->setText(text);
+    }
 }
 
 void Form1::setTimerInterval(std::int32_t milliseconds)
 {
+    // The same delay again (every phase at one delay, or Apply) keeps the running rhythm: restarting
+    // would add the handler's own lateness to every phase.
+    if (Timer1->isActive() && Timer1->interval() == milliseconds) {
+        return;
+    }
     Timer1->setInterval(milliseconds);
     if (milliseconds <= 0) {
         Timer1->stop();
@@ -208,6 +230,7 @@ void Form1::setTimerInterval(std::int32_t milliseconds)
     }
     if (m_timerEnabled && !m_unloaded) {
         Timer1->start();
+        m_schedule.start(std::chrono::milliseconds(milliseconds));
     }
 }
 
@@ -254,7 +277,7 @@ QString Form1::delayText(int phase) const
 
 void Form1::setBarValue(int bar, float value)
 {
-    PB.at(std::size_t(bar))->setValue(int(value));
+    m_pacer->setValue(PB.at(std::size_t(bar)), int(value));
 }
 
 } // namespace dawdlex

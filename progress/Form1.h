@@ -3,6 +3,7 @@
 #include "options/Form2Seams.h"
 #include "options/MainWindowLink.h"
 #include "progress/ProgressRun.h"
+#include "progress/TickSchedule.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -17,6 +18,7 @@ class QTimer;
 
 namespace dawdlex {
 
+class FramePacer;
 class Form2;
 class PictureBox;
 
@@ -80,11 +82,15 @@ private:
     void buildControls();
     void loadBuiltInIcons();
     void enableTimer();
+    // Timer1's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
+    void onTimer1();
 
     Form2Seams m_seams;
     std::unique_ptr<Form2> m_form2;
     ProgressRun m_run;
     std::array<QPixmap, 7> icos;
+    TickSchedule m_schedule;
+    FramePacer* m_pacer = nullptr;
     bool m_timerEnabled = false;
     bool m_unloaded = false;
     bool m_centred = false;
