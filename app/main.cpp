@@ -10,6 +10,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Dawdlex"));
     QApplication::setOrganizationName(QStringLiteral("Pendlewick"));
     QApplication::setApplicationVersion(QStringLiteral(DAWDLEX_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(DAWDLEX_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
 
     dawdlex::Form1 form;
