@@ -6,6 +6,7 @@
 #include "options/SettingsPersistence.h"
 #include "options/WindowFonts.h"
 #include "progress/FramePacer.h"
+#include "progress/TimerAlignment.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -85,6 +86,7 @@ void Form1::buildControls()
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &Form1::onTimer1);
     m_pacer = new FramePacer(this);
+    m_alignment = new TimerAlignment(this);
 }
 
 void Form1::loadBuiltInIcons()
@@ -134,8 +136,7 @@ void Form1::enableTimer()
 {
     m_timerEnabled = true;
     if (Timer1->interval() > 0) {
-        Timer1->start();
-        m_schedule.start(std::chrono::milliseconds(Timer1->interval()));
+        startTimer1();
     }
 }
 
@@ -146,6 +147,7 @@ void Form1::Form_Unload()
     }
     m_unloaded = true;
     Timer1->stop();
+    m_alignment->stopped();
     SetReg();
     if (m_form2) {
         m_form2->close();
@@ -180,8 +182,10 @@ void Form1::Timer1_Timer()
 
 void Form1::onTimer1()
 {
+    const auto now = TickSchedule::Clock::now();
+    m_alignment->fired(now);
     const std::int32_t interval = Timer1->interval();
-    for (int owed = m_schedule.due(TickSchedule::Clock::now()); owed > 0 && !m_unloaded; --owed) {
+    for (int owed = m_schedule.due(now); owed > 0 && !m_unloaded; --owed) {
         Timer1_Timer();
         // A new phase's delay starts a new schedule; what the old one still owed is not carried over.
         if (Timer1->interval() != interval) {
@@ -226,12 +230,20 @@ void Form1::setTimerInterval(std::int32_t milliseconds)
     Timer1->setInterval(milliseconds);
     if (milliseconds <= 0) {
         Timer1->stop();
+        m_alignment->stopped();
         return;
     }
     if (m_timerEnabled && !m_unloaded) {
-        Timer1->start();
-        m_schedule.start(std::chrono::milliseconds(milliseconds));
+        startTimer1();
     }
+}
+
+void Form1::startTimer1()
+{
+    const auto interval = std::chrono::milliseconds(Timer1->interval());
+    m_alignment->started(interval, TickSchedule::Clock::now());
+    Timer1->start();
+    m_schedule.start(interval);
 }
 
 void Form1::setWindowCaption(const QString& text)

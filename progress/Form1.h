@@ -19,6 +19,7 @@ class QTimer;
 namespace dawdlex {
 
 class FramePacer;
+class TimerAlignment;
 class Form2;
 class PictureBox;
 
@@ -82,6 +83,8 @@ private:
     void buildControls();
     void loadBuiltInIcons();
     void enableTimer();
+    // Starts Timer1 at its interval, with the schedules that follow it.
+    void startTimer1();
     // Timer1's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
     void onTimer1();
 
@@ -91,6 +94,7 @@ private:
     std::array<QPixmap, 7> icos;
     TickSchedule m_schedule;
     FramePacer* m_pacer = nullptr;
+    TimerAlignment* m_alignment = nullptr;
     bool m_timerEnabled = false;
     bool m_unloaded = false;
     bool m_centred = false;
