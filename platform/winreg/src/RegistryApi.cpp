@@ -166,6 +166,7 @@ LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY*
         status = openStore();
     if (status != ERROR_SUCCESS)
         return status;
+    const RegistryStore::CachedReads cached(*m_store);
     SqliteTransaction transaction(m_store->database(), Kind::Read);
     Target target;
     status = resolve(base, target);
@@ -340,6 +341,7 @@ LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* d
         status = openStore();
     if (status != ERROR_SUCCESS)
         return status;
+    const RegistryStore::CachedReads cached(*m_store);
     SqliteTransaction transaction(m_store->database(), Kind::Read);
     Target target;
     status = resolve(key, target);

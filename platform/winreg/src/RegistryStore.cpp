@@ -127,21 +127,91 @@ bool RegistryStore::writable() const
     return !m_db.isReadOnly();
 }
 
+RegistryStore::CachedReads::CachedReads(RegistryStore& store) : m_store(store)
+{
+    m_store.beginCachedReads();
+}
+
+RegistryStore::CachedReads::~CachedReads()
+{
+    m_store.m_cacheInUse = false;
+}
+
+void RegistryStore::beginCachedReads()
+{
+    m_cacheInUse = false;
+    if (!m_walIndex.isOpen()) {
+        // One try: a store not in WAL mode has no shared memory to watch, and is simply not cached.
+        if (m_walIndexTried)
+            return;
+        m_walIndexTried = true;
+        // The connection maps the shared memory at its first read; only then is the file ours to map.
+        Use(m_dataVersion).step();
+        if (!m_walIndex.open(m_path))
+            return;
+    }
+    const auto header = m_walIndex.header();
+    if (!header) {
+        clearCache();
+        return;
+    }
+    if (header != m_cacheHeader || m_cacheOwnChanges != m_ownChanges) {
+        clearCache();
+        m_cacheHeader = header;
+        m_cacheOwnChanges = m_ownChanges;
+    }
+    m_cacheInUse = true;
+}
+
+void RegistryStore::clearCache()
+{
+    m_cacheHeader.reset();
+    m_keyCache.clear();
+    m_childCache.clear();
+    m_valueCache.clear();
+}
+
+template <typename Map, typename Answer>
+void RegistryStore::remember(Map& map, const typename Map::key_type& key, const Answer& answer)
+{
+    // Enough for the keys and values a program keeps reading; a program that reads everything once
+    // gains nothing from a bigger cache.
+    constexpr std::size_t kMaxEntries = 4096;
+    if (!m_cacheInUse)
+        return;
+    if (map.size() >= kMaxEntries)
+        map.clear();
+    map.insert_or_assign(key, answer);
+}
+
 std::optional<RegistryStore::Key> RegistryStore::key(std::int64_t id)
 {
+    if (m_cacheInUse) {
+        if (const auto hit = m_keyCache.find(id); hit != m_keyCache.end())
+            return hit->second;
+    }
     Use use(m_keyById);
-    if (!use.bind(1, id).step())
-        return std::nullopt;
-    return Key{id, use.columnInt64(0) != 0, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+    std::optional<Key> found;
+    if (use.bind(1, id).step())
+        found =
+            Key{id, use.columnInt64(0) != 0, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+    remember(m_keyCache, id, found);
+    return found;
 }
 
 std::optional<RegistryStore::Key> RegistryStore::child(const Key& parent, std::string_view name)
 {
-    const std::string folded = NameRules::fold(name);
+    std::pair<std::int64_t, std::string> lookup{parent.id, NameRules::fold(name)};
+    if (m_cacheInUse) {
+        if (const auto hit = m_childCache.find(lookup); hit != m_childCache.end())
+            return hit->second;
+    }
     Use use(m_child);
-    if (!use.bind(1, parent.id).bindText(2, folded).step())
-        return std::nullopt;
-    return Key{use.columnInt64(0), false, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+    std::optional<Key> found;
+    if (use.bind(1, parent.id).bindText(2, lookup.second).step())
+        found = Key{use.columnInt64(0), false, use.columnInt64(1) != 0, static_cast<int>(use.columnInt64(2))};
+    remember(m_childCache, lookup, found);
+    return found;
 }
 
 bool RegistryStore::hasChildren(std::int64_t id)
@@ -227,11 +297,17 @@ void RegistryStore::setReadOnly(std::int64_t id, bool readOnly)
 
 std::optional<RegistryStore::Value> RegistryStore::value(std::int64_t keyId, std::string_view name)
 {
-    const std::string folded = NameRules::fold(name);
+    std::pair<std::int64_t, std::string> lookup{keyId, NameRules::fold(name)};
+    if (m_cacheInUse) {
+        if (const auto hit = m_valueCache.find(lookup); hit != m_valueCache.end())
+            return hit->second;
+    }
     Use use(m_valueByName);
-    if (!use.bind(1, keyId).bindText(2, folded).step())
-        return std::nullopt;
-    return readValue(use);
+    std::optional<Value> found;
+    if (use.bind(1, keyId).bindText(2, lookup.second).step())
+        found = readValue(use);
+    remember(m_valueCache, lookup, found);
+    return found;
 }
 
 std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, DWORD index)

@@ -2,9 +2,11 @@
 
 #include "FileDescriptor.h"
 #include "SqliteDatabase.h"
+#include "WalIndexWatch.h"
 #include "winreg.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -61,6 +63,23 @@ public:
     // every key is then read-only.
     bool writable() const;
 
+    // A scope in which key(), child() and value() may answer from what earlier scopes read, for as long
+    // as nothing has been committed since, by this process or any other: that is checked once, as the
+    // scope opens, on the WAL-index header in shared memory, at no cost of a lock. Open it before the
+    // read transaction of a call that only reads, so that what the transaction then reads is at least as
+    // new as the header seen. Without a usable header every lookup reads the database.
+    class CachedReads
+    {
+    public:
+        explicit CachedReads(RegistryStore& store);
+        ~CachedReads();
+        CachedReads(const CachedReads&) = delete;
+        CachedReads& operator=(const CachedReads&) = delete;
+
+    private:
+        RegistryStore& m_store;
+    };
+
     // nullopt when the key does not exist (any more).
     std::optional<Key> key(std::int64_t id);
     std::optional<Key> child(const Key& parent, std::string_view name);
@@ -110,6 +129,11 @@ private:
     Version version();
     bool continues(const Cursor& cursor, std::int64_t keyId, DWORD index, const Version& now) const;
     void changed() { ++m_ownChanges; }
+    void beginCachedReads();
+    void clearCache();
+    // Stores an answer for later scopes, while one is open and the cache is not too big.
+    template <typename Map, typename Answer>
+    void remember(Map& map, const typename Map::key_type& key, const Answer& answer);
 
     std::string m_path;
     // Kept open to read the file's mode cheaply before each change.
@@ -135,6 +159,15 @@ private:
     std::int64_t m_ownChanges = 0;
     Cursor m_childCursor;
     Cursor m_valueCursor;
+    // After m_db, so that the mapping goes before the connection that keeps the file valid.
+    WalIndexWatch m_walIndex;
+    bool m_walIndexTried = false;
+    std::optional<WalIndexWatch::Header> m_cacheHeader;
+    std::int64_t m_cacheOwnChanges = -1;
+    bool m_cacheInUse = false;
+    std::map<std::int64_t, std::optional<Key>> m_keyCache;
+    std::map<std::pair<std::int64_t, std::string>, std::optional<Key>> m_childCache;
+    std::map<std::pair<std::int64_t, std::string>, std::optional<Value>> m_valueCache;
 };
 
 } // namespace dawdlex::winreg
