@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <set>
 
 using namespace dawdlex::reliability;
@@ -113,6 +114,42 @@ exit $status)";
     std::filesystem::remove_all(storeFolder);
     std::filesystem::rename(copy, storeFolder);
     checkStoreAfterFill(outcome, ERROR_DISK_FULL);
+}
+
+// The first start of all finding the disk full, at every amount of room from none to enough: once the room
+// is back the store works, and nothing is left behind but the store's own files.
+TEST(DiskFull, AFirstStartOnAFullDiskLeavesNoBrokenStore)
+{
+    const std::string script = R"(mount -t tmpfs -o size=1m,mode=0700 tmpfs "$2" || exit 77
+"$1" first-start 3 "$2/ballast" "$3" || exit 1
+for f in "$2"/*; do
+  case "${f##*/}" in
+    registry.sqlite3|registry.sqlite3-wal|registry.sqlite3-shm) ;;
+    *) echo "left behind: ${f##*/}" >&2; exit 3 ;;
+  esac
+done)";
+    std::map<LSTATUS, int> firstCalls;
+    for (int spare = 0; spare <= 96 * 1024; spare += 4096) {
+        SCOPED_TRACE("room left: " + std::to_string(spare));
+        FreshRegistry registry;
+        const std::filesystem::path storeFolder = registry.configHome() / "dawdlex";
+        std::filesystem::create_directories(storeFolder);
+        WorkerProcess worker("/usr/bin/unshare",
+                             {"-m", "/bin/sh", "-c", script, "sh", workerProgram(), storeFolder.string(),
+                              std::to_string(spare)},
+                             WorkerProcess::Reports::Pipe);
+        ASSERT_TRUE(worker.started());
+        const int status = worker.wait();
+        if (WIFEXITED(status) && WEXITSTATUS(status) == skipped)
+            GTEST_SKIP() << "no private mount namespace here";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        const std::vector<std::uint64_t> reports = worker.reports();
+        ASSERT_EQ(reports.size(), 2u);
+        ++firstCalls[static_cast<LSTATUS>(reports[0])];
+        EXPECT_EQ(reports[1], static_cast<std::uint64_t>(ERROR_SUCCESS)) << "first call " << reports[0];
+    }
+    for (const auto& [status, count] : firstCalls)
+        std::cout << "first call status " << status << ": " << count << " times" << std::endl;
 }
 
 } // namespace

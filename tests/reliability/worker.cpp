@@ -6,6 +6,8 @@
 //                                                       there, then writes how many it checked
 //   reliability_worker fill <report fd> limit           writes under a file-size limit, then without it
 //   reliability_worker fill <report fd> ballast <file>  the same with the disk filled by <file>
+//   reliability_worker first-start <report fd> <file> <spare bytes>
+//                                                       the first call with the disk full, then with space
 // Exit status 0 when every call gave what was expected; messages on stderr otherwise.
 #include "ChurnScript.h"
 #include "Payload.h"
@@ -240,6 +242,30 @@ int fill(int fd, const std::string& how, const std::string& ballast)
     return 0;
 }
 
+// The very first start with the disk full but `spare` bytes: whatever the first call says, once the
+// space is back the store must work, in this process and the next.
+int firstStart(int fd, const std::string& ballast, off_t spare)
+{
+    if (!fillDisk(ballast, spare))
+        return 1;
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\First", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                     nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    if (!report(fd, static_cast<std::uint64_t>(status)) || ::unlink(ballast.c_str()) != 0)
+        return 1;
+    // A store refused as damaged stays refused until it is closed; the next start opens it anew.
+    RegStoreClose();
+    status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\First", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &key, nullptr);
+    if (status == ERROR_SUCCESS)
+        status = setPayload(key, "value", 1, 100);
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return report(fd, static_cast<std::uint64_t>(status)) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -253,6 +279,8 @@ int main(int argc, char** argv)
         return reader(argv[2], argv[3]);
     if (mode == "fill" && (argc == 4 || argc == 5))
         return fill(std::atoi(argv[2]), argv[3], argc == 5 ? argv[4] : "");
+    if (mode == "first-start" && argc == 5)
+        return firstStart(std::atoi(argv[2]), argv[3], std::atol(argv[4]));
     std::fprintf(stderr, "usage: reliability_worker churn|writer|reader|fill ...\n");
     return 2;
 }

@@ -129,12 +129,26 @@ LSTATUS StoreFile::ensureExists(const std::string& path)
             return ERROR_CANTOPEN;
         }
     }
+    // Only the file itself is linked into place, never its log: the schema must be in the file, and the
+    // log emptied, before it may go there. On a full disk the checkpoint fails, and no half-made store
+    // (one that would be refused as damaged from then on) ever takes the store's name.
+    const auto removeTemporary = [&temporary] {
+        for (const char* suffix : {"", "-wal", "-shm"})
+            ::unlink((temporary + suffix).c_str());
+    };
     try {
         SqliteDatabase db(temporary, SqliteDatabase::Mode::ReadWrite);
         db.exec("PRAGMA journal_mode = WAL");
         initialize(db);
+        if (db.queryInt("PRAGMA wal_checkpoint(TRUNCATE)") != 0)
+            throw SqliteError(SQLITE_BUSY, "the new store's log could not be emptied");
     } catch (const SqliteError&) {
-        ::unlink(temporary.c_str());
+        removeTemporary();
+        return ERROR_CANTOPEN;
+    }
+    struct stat log = {};
+    if (::stat((temporary + "-wal").c_str(), &log) == 0 && log.st_size > 0) {
+        removeTemporary();
         return ERROR_CANTOPEN;
     }
     // Neither call replaces: when another process got there first, its store is the store. The rename
@@ -143,7 +157,7 @@ LSTATUS StoreFile::ensureExists(const std::string& path)
     if (!placed)
         placed = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0 ||
                  errno == EEXIST;
-    ::unlink(temporary.c_str());
+    removeTemporary();
     return placed ? ERROR_SUCCESS : ERROR_CANTOPEN;
 }
 
