@@ -3,7 +3,8 @@
 //                                                       writing each finished step's number to the fd
 //   reliability_worker writer <id> <count>              <count> values into a shared key and one of its own
 //   reliability_worker reader <stop file> <result file> enumerates and checks values until <stop file> is
-//                                                       there, then writes how many it checked
+//                                                       there, then writes how many it checked in how many
+//                                                       passes
 //   reliability_worker fill <report fd> limit           writes under a file-size limit, then without it
 //   reliability_worker fill <report fd> ballast <file>  the same with the disk filled by <file>
 //   reliability_worker first-start <report fd> <file> <spare bytes>
@@ -85,11 +86,15 @@ int writer(int id, int count)
     for (int i = 0; i < count; ++i) {
         const std::uint64_t counter = static_cast<std::uint64_t>(id) * 1000000 + i;
         const std::size_t size = 32 + (counter * 7919) % 3000;
-        for (HKEY key : {shared, own}) {
-            const std::string name = "w" + std::to_string(id) + "-" + std::to_string(i);
-            const LSTATUS status = setPayload(key, name, counter, size);
+        const std::string name = "w" + std::to_string(id) + "-" + std::to_string(i);
+        // "hot" is replaced on every round, with a size of its own each time, for the readers to catch
+        // half-way if they ever could.
+        const std::string hot = "hot" + std::to_string(id);
+        for (const auto& [key, valueName] : {std::pair{shared, hot}, {shared, name}, {own, name}}) {
+            const LSTATUS status = setPayload(key, valueName, counter, size);
             if (status != ERROR_SUCCESS) {
-                std::fprintf(stderr, "writer %d value %d: status %ld\n", id, i, static_cast<long>(status));
+                std::fprintf(stderr, "writer %d %s: status %ld\n", id, valueName.c_str(),
+                             static_cast<long>(status));
                 ++failures;
             }
         }
@@ -99,7 +104,10 @@ int writer(int id, int count)
     return failures == 0 ? 0 : 1;
 }
 
-// Enumerates one key, checking every value it sees; returns the number checked, -1 on a fault.
+// Enumerates the first values of one key (the "hot" ones among them), checking every value it sees; returns
+// the number checked, -1 on a fault. Enumerating by index rereads the key on each call, so a reader that
+// went through thousands of values would spend its time there instead of racing the writers.
+constexpr DWORD enumerateLimit = 48;
 long checkKey(const std::string& path)
 {
     HKEY key = nullptr;
@@ -111,7 +119,7 @@ long checkKey(const std::string& path)
         return -1;
     }
     long checked = 0;
-    for (DWORD i = 0;; ++i) {
+    for (DWORD i = 0; i < enumerateLimit; ++i) {
         char name[64];
         DWORD nameLength = sizeof name;
         std::string data(8192, '\0');
@@ -139,10 +147,8 @@ long checkKey(const std::string& path)
 
 int reader(const char* stopFile, const char* resultFile)
 {
-    // Enumerating by index rereads the key each call; at full priority two readers would take both cores
-    // of a small machine from the writers they are meant to watch.
-    ::setpriority(PRIO_PROCESS, 0, 19);
     long total = 0;
+    long passes = 0;
     bool faults = false;
     while (::access(stopFile, F_OK) != 0 && !faults) {
         std::vector<std::string> keys{"Software\\Many\\Shared"};
@@ -153,8 +159,11 @@ int reader(const char* stopFile, const char* resultFile)
             faults = faults || checked < 0;
             total += checked < 0 ? 0 : checked;
         }
+        ++passes;
+        // Leaves the writers some of a small machine's two cores.
+        ::usleep(1000);
     }
-    std::ofstream(resultFile) << total << '\n';
+    std::ofstream(resultFile) << total << ' ' << passes << '\n';
     return faults ? 1 : 0;
 }
 
