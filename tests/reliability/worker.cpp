@@ -9,6 +9,7 @@
 //   reliability_worker fill <report fd> ballast <file>  the same with the disk filled by <file>
 //   reliability_worker first-start <report fd> <file> <spare bytes>
 //                                                       the first call with the disk full, then with space
+//   reliability_worker probe <report fd>                reads everything and writes once, reporting both
 // Exit status 0 when every call gave what was expected; messages on stderr otherwise.
 #include "ChurnScript.h"
 #include "Payload.h"
@@ -275,6 +276,24 @@ int firstStart(int fd, const std::string& ballast, off_t spare)
     return report(fd, static_cast<std::uint64_t>(status)) ? 0 : 1;
 }
 
+// Reads everything below HKEY_CURRENT_USER\Software and writes one value, reporting both statuses: what a
+// program meets when its store file has been damaged.
+int probe(int fd)
+{
+    StoreContents contents;
+    const LSTATUS read = readContents("Software", contents);
+    HKEY key = nullptr;
+    LSTATUS written = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Probe", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &key, nullptr);
+    if (written == ERROR_SUCCESS) {
+        written = setPayload(key, "probe", 1, 100);
+        RegCloseKey(key);
+    }
+    return report(fd, static_cast<std::uint64_t>(read)) && report(fd, static_cast<std::uint64_t>(written))
+               ? 0
+               : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -288,6 +307,8 @@ int main(int argc, char** argv)
         return reader(argv[2], argv[3]);
     if (mode == "fill" && (argc == 4 || argc == 5))
         return fill(std::atoi(argv[2]), argv[3], argc == 5 ? argv[4] : "");
+    if (mode == "probe" && argc == 3)
+        return probe(std::atoi(argv[2]));
     if (mode == "first-start" && argc == 5)
         return firstStart(std::atoi(argv[2]), argv[3], std::atol(argv[4]));
     std::fprintf(stderr, "usage: reliability_worker churn|writer|reader|fill ...\n");

@@ -11,7 +11,8 @@ extern "C" {
 // Where the registry lives: one SQLite file per user, $XDG_CONFIG_HOME/dawdlex/registry.sqlite3 (by
 // default under ~/.config), the folder 0700 and the file 0600, shared by every process of the user. A
 // file that is not such a store, or is of a newer version, makes every call fail with ERROR_BADDB and is
-// left exactly as it is; a store file without its owner's write permission makes every key read-only.
+// left exactly as it is, and so does damage that SQLite only meets in the middle of a later call (until
+// RegStoreClose); a store file without its owner's write permission makes every key read-only.
 // Handles are small numbers, never pointers; like the platform's they survive a round trip through a
 // 32-bit integer. The calls are safe to use from several threads.
 

@@ -65,10 +65,10 @@ void giveNoClass(char* className, DWORD* classLength, FILETIME* lastWrite)
 
 LSTATUS RegistryApi::openStore()
 {
-    if (m_store)
-        return ERROR_SUCCESS;
     if (m_failure != ERROR_SUCCESS)
         return m_failure;
+    if (m_store)
+        return ERROR_SUCCESS;
     const std::string path = StoreLocation::filePath();
     if (path.empty())
         return ERROR_CANTOPEN;
@@ -80,6 +80,12 @@ LSTATUS RegistryApi::openStore()
     if (status == ERROR_BADDB)
         m_failure = status;
     return status;
+}
+
+void RegistryApi::refuseDamagedStore()
+{
+    // The connection stays open but unused until closeStore(): closing it now could still write.
+    m_failure = ERROR_BADDB;
 }
 
 void RegistryApi::closeStore()

@@ -34,6 +34,9 @@ public:
     LSTATUS deleteValue(HKEY key, const char* name);
     LSTATUS setKeyReadOnly(HKEY base, const char* subKey, bool readOnly);
 
+    // SQLite found the open store damaged in the middle of a call: from now on every call is refused with
+    // ERROR_BADDB, as for a store found damaged on opening, so that nothing more is written into it.
+    void refuseDamagedStore();
     // Drops the store and every handle; the next call opens the store anew.
     void closeStore();
     const std::string& storePath();
@@ -60,7 +63,7 @@ private:
                         bool storeWritable);
 
     std::unique_ptr<RegistryStore> m_store;
-    // ERROR_BADDB once the file proved not to be a store of ours; kept until closeStore().
+    // ERROR_BADDB once the file proved not to be a store of ours or damaged; kept until closeStore().
     LSTATUS m_failure = ERROR_SUCCESS;
     HandleTable m_handles;
     std::string m_path;

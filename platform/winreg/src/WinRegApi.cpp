@@ -78,9 +78,14 @@ template <typename Call> LSTATUS guarded(Call&& call) noexcept
 {
     try {
         const std::lock_guard lock(layerMutex());
-        return call(layer());
-    } catch (const SqliteError& error) {
-        return statusOf(error.code());
+        try {
+            return call(layer());
+        } catch (const SqliteError& error) {
+            const LSTATUS status = statusOf(error.code());
+            if (status == ERROR_BADDB)
+                layer().refuseDamagedStore();
+            return status;
+        }
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     } catch (...) {
