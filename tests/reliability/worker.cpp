@@ -9,6 +9,7 @@
 //   reliability_worker fill <report fd> ballast <file>  the same with the disk filled by <file>
 //   reliability_worker first-start <report fd> <file> <spare bytes>
 //                                                       the first call with the disk full, then with space
+//   reliability_worker set <counter>                    writes one 20 KB value for another process to read
 //   reliability_worker probe <report fd>                reads everything and writes once, reporting both
 // Exit status 0 when every call gave what was expected; messages on stderr otherwise.
 #include "ChurnScript.h"
@@ -276,6 +277,17 @@ int firstStart(int fd, const std::string& ballast, off_t spare)
     return report(fd, static_cast<std::uint64_t>(status)) ? 0 : 1;
 }
 
+// One value written by a process of its own, for a reader elsewhere to see at once.
+int setOne(std::uint64_t counter)
+{
+    HKEY key = createKey("Software\\Fresh");
+    if (!key)
+        return 1;
+    const LSTATUS status = setPayload(key, "value", counter, 20000);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
 // Reads everything below HKEY_CURRENT_USER\Software and writes one value, reporting both statuses: what a
 // program meets when its store file has been damaged.
 int probe(int fd)
@@ -307,6 +319,8 @@ int main(int argc, char** argv)
         return reader(argv[2], argv[3]);
     if (mode == "fill" && (argc == 4 || argc == 5))
         return fill(std::atoi(argv[2]), argv[3], argc == 5 ? argv[4] : "");
+    if (mode == "set" && argc == 3)
+        return setOne(std::strtoull(argv[2], nullptr, 10));
     if (mode == "probe" && argc == 3)
         return probe(std::atoi(argv[2]));
     if (mode == "first-start" && argc == 5)
