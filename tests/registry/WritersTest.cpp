@@ -5,7 +5,7 @@
 #include <winreg_store.h>
 #endif
 
-#include <functional>
+#include <tuple>
 
 namespace {
 
@@ -20,65 +20,39 @@ std::vector<uint8_t> textBytes(const std::string& text)
 
 TEST_F(Writers, EachWriterStoresItsTypeAndBytes)
 {
-    struct Case
-    {
-        const char* label;
-        std::function<bool(CRegistry&, const std::string&)> write;
-        DWORD type;
-        std::vector<uint8_t> data;
-    };
-    const std::vector<Case> cases{
-        {"string abc", [](CRegistry& r, const std::string& n) { return r.WriteString("abc", n); }, REG_SZ,
-         textBytes("abc")},
-        {"string empty",
-         [](CRegistry& r, const std::string& n) { return r.WriteString("", n); },
-         REG_SZ,
-         {0, 0}},
-        {"string with NUL",
-         [](CRegistry& r, const std::string& n) {
-             return r.WriteString({'a', 0, 'b'}, n);
-         },
-         REG_SZ,
-         {'a', 0, 'b', 0}},
-        {"environment TEMP",
-         [](CRegistry& r, const std::string& n) { return r.WriteEnvironmentString("TEMP", n); },
-         REG_EXPAND_SZ, textBytes("%TEMP%")},
-        {"integer 258",
-         [](CRegistry& r, const std::string& n) { return r.WriteInteger(258, n); },
-         REG_DWORD,
-         {2, 1, 0, 0}},
-        {"integer -2",
-         [](CRegistry& r, const std::string& n) { return r.WriteInteger(-2, n); },
-         REG_DWORD,
-         {0xFE, 0xFF, 0xFF, 0xFF}},
-        {"big endian 258",
-         [](CRegistry& r, const std::string& n) { return r.WriteBigEndian(258, n); },
-         REG_DWORD_BIG_ENDIAN,
-         {0, 0, 1, 2}},
-        {"big endian -2",
-         [](CRegistry& r, const std::string& n) { return r.WriteBigEndian(-2, n); },
-         REG_DWORD_BIG_ENDIAN,
-         {0xFF, 0xFF, 0xFF, 0xFE}},
-        {"binary 1 2 3",
-         [](CRegistry& r, const std::string& n) {
-             return r.WriteBinary(std::vector<uint8_t>{1, 2, 3}, n);
-         },
-         REG_BINARY,
-         {1, 2, 3}},
-    };
     CRegistry registry;
     ASSERT_TRUE(registry.CreateKey(base));
     ASSERT_TRUE(registry.OpenKey(base));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        EXPECT_TRUE(c.write(registry, c.label));
-        const StoredValue stored = queryRaw(baseSubKey, c.label);
-        ASSERT_TRUE(stored.found);
-        EXPECT_EQ(stored.type, c.type);
-        EXPECT_EQ(stored.data, c.data);
-        // Each override lasts one write.
-        EXPECT_EQ(registry.stringType(), REG_SZ);
-        EXPECT_EQ(registry.integerType(), REG_DWORD);
+    EXPECT_TRUE(registry.WriteString("abc", "string abc"));
+    EXPECT_TRUE(registry.WriteString("", "string empty"));
+    EXPECT_TRUE(registry.WriteString({'a', 0, 'b'}, "string with NUL"));
+    EXPECT_TRUE(registry.WriteEnvironmentString("TEMP", "environment TEMP"));
+    EXPECT_TRUE(registry.WriteInteger(258, "integer 258"));
+    EXPECT_TRUE(registry.WriteInteger(-2, "integer -2"));
+    EXPECT_TRUE(registry.WriteBigEndian(258, "big endian 258"));
+    EXPECT_TRUE(registry.WriteBigEndian(-2, "big endian -2"));
+    EXPECT_TRUE(registry.WriteBinary(std::vector<uint8_t>{1, 2, 3}, "binary 1 2 3"));
+    // Each override lasts one write.
+    EXPECT_EQ(registry.stringType(), REG_SZ);
+    EXPECT_EQ(registry.integerType(), REG_DWORD);
+
+    const std::vector<std::tuple<std::string, DWORD, std::vector<uint8_t>>> expected{
+        {"string abc", REG_SZ, textBytes("abc")},
+        {"string empty", REG_SZ, {0, 0}},
+        {"string with NUL", REG_SZ, {'a', 0, 'b', 0}},
+        {"environment TEMP", REG_EXPAND_SZ, textBytes("%TEMP%")},
+        {"integer 258", REG_DWORD, {2, 1, 0, 0}},
+        {"integer -2", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}},
+        {"big endian 258", REG_DWORD_BIG_ENDIAN, {0, 0, 1, 2}},
+        {"big endian -2", REG_DWORD_BIG_ENDIAN, {0xFF, 0xFF, 0xFF, 0xFE}},
+        {"binary 1 2 3", REG_BINARY, {1, 2, 3}},
+    };
+    for (const auto& [name, type, data] : expected) {
+        SCOPED_TRACE(name);
+        const StoredValue stored = queryRaw(baseSubKey, name);
+        EXPECT_TRUE(stored.found);
+        EXPECT_EQ(stored.type, type);
+        EXPECT_EQ(stored.data, data);
     }
 }
 
