@@ -93,13 +93,15 @@ TEST(LenientReading, NumbersBeyondADoubleReadAsInfinityOrZero)
 
 TEST(LenientReading, RoundedTo16BitsHalvesToEvenAndRefusesOverflow)
 {
-    EXPECT_EQ(toLenientWhole16("3.5"), std::int16_t{4});
-    EXPECT_EQ(toLenientWhole16("2.5"), std::int16_t{2});
-    EXPECT_EQ(toLenientWhole16("7 junk"), std::int16_t{7});
-    EXPECT_EQ(toLenientWhole16("junk"), std::int16_t{0});
-    EXPECT_EQ(toLenientWhole16("-1"), std::int16_t{-1});
-    EXPECT_EQ(toLenientWhole16("40000"), std::nullopt);
-    EXPECT_EQ(toLenientWhole16("1e999"), std::nullopt);
+    const std::pair<const char*, std::optional<std::int16_t>> cases[] = {{"3.5", 4},
+                                                                         {"2.5", 2},
+                                                                         {"7 junk", 7},
+                                                                         {"junk", 0},
+                                                                         {"-1", -1},
+                                                                         {"40000", std::nullopt},
+                                                                         {"1e999", std::nullopt}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(toLenientWhole16(text), expected) << text;
 }
 
 struct DelayCase

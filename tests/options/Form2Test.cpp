@@ -2,6 +2,7 @@
 #include "options/MainWindowLink.h"
 #include "options/MessageBoxes.h"
 #include "options/PictureBox.h"
+#include "tests/support/OptionsFakes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -51,41 +52,10 @@ public:
     }
 };
 
-struct Message
-{
-    QString text;
-    MessageSymbol symbol;
-};
-
-class Form2Test : public ::testing::Test
+class Form2Test : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    Form2Test() : form(makeSeams())
-    {
-        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
-            messages.push_back({text, symbol});
-        });
-        form.setMainWindow(&mainWindow);
-    }
-    ~Form2Test() override { setMessageBoxHandler({}); }
-
-    Form2Seams makeSeams()
-    {
-        Form2Seams seams;
-        seams.setScreenSaverActive = [this](bool active) {
-            saverCalls.push_back(active);
-            return true;
-        };
-        seams.openUrl = [this](const QString& address) { opened.push_back(address); };
-        seams.browseForFile = [this](const QString& filter, const QString& defaultExt, const QString&,
-                                     quint32, QWidget*) {
-            browseFilter = filter;
-            browseExt = defaultExt;
-            ++browseCalls;
-            return chosenFile;
-        };
-        return seams;
-    }
+    Form2Test() : form(seams()) { form.setMainWindow(&mainWindow); }
 
     void replaceText(QLineEdit* box, const QString& text)
     {
@@ -94,11 +64,6 @@ protected:
         QTest::keyClicks(box, text);
     }
 
-    std::vector<bool> saverCalls;
-    std::vector<QString> opened;
-    int browseCalls = 0;
-    QString browseFilter, browseExt, chosenFile;
-    std::vector<Message> messages;
     FakeMainWindow mainWindow;
     Form2 form;
 };
@@ -106,23 +71,12 @@ protected:
 TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
 {
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.Pmess->text(), "Processing...");
-    EXPECT_EQ(form.ButText->text(), "Cancel");
-    const QStringList status{"Reading Files...", "Linking Data...", "Updating...", "", ""};
-    const QStringList delays{"50", "200", "400", "200", "200"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(form.Status[i]->text(), status[i]) << i;
-        EXPECT_EQ(form.Speedbox[i]->text(), delays[i]) << i;
-    }
-    EXPECT_TRUE(form.DualChk->isChecked());
-    EXPECT_FALSE(form.Ssav->isChecked());
-    EXPECT_EQ(form.CustIconFileTxt->text(), "");
-    const QStringList entries{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"};
-    ASSERT_EQ(form.IconList->count(), entries.size());
-    for (int i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(form.IconList->itemText(i), entries[i]);
-    }
-    EXPECT_EQ(form.IconList->currentIndex(), 0);
+    expectDefaults(form);
+    QStringList entries;
+    for (int i = 0; i < form.IconList->count(); ++i)
+        entries << form.IconList->itemText(i);
+    EXPECT_EQ(entries,
+              (QStringList{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"}));
     EXPECT_EQ(browseCalls, 0);
     EXPECT_TRUE(saverCalls.empty());
 }
@@ -186,12 +140,13 @@ TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
 
 TEST_F(Form2Test, SettingADelayByProgramIsCorrectedToo)
 {
-    form.Speedbox[3]->setText("0");
-    EXPECT_EQ(form.Speedbox[3]->text(), "1");
-    form.Speedbox[4]->setText("70000");
-    EXPECT_EQ(form.Speedbox[4]->text(), "50000");
-    form.Speedbox[0]->setText("5abc");
-    EXPECT_EQ(form.Speedbox[0]->text(), "5abc") << "its number lies within range";
+    // "5abc": its number lies within range.
+    for (const auto& [given, kept] : {std::pair{"0", "1"}, {"70000", "50000"}, {"5abc", "5abc"}}) {
+        for (QLineEdit* box : form.Speedbox) {
+            box->setText(given);
+            EXPECT_EQ(box->text(), kept) << given;
+        }
+    }
 }
 
 TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
@@ -250,16 +205,7 @@ TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
     EXPECT_EQ(messages.size(), 2u);
 }
 
-TEST_F(Form2Test, OkAppliesAndHides)
-{
-    form.show();
-    form.Pmess->setText("Edited");
-    form.Command1->click();
-    EXPECT_EQ(mainWindow.caption, "Edited");
-    EXPECT_FALSE(form.isVisible());
-}
-
-TEST_F(Form2Test, ClosingHidesAndKeepsEdits)
+TEST_F(Form2Test, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
 {
     form.show();
     form.Pmess->setText("Unapplied");
@@ -269,8 +215,11 @@ TEST_F(Form2Test, ClosingHidesAndKeepsEdits)
     EXPECT_EQ(form.Pmess->text(), "Unapplied");
     EXPECT_EQ(form.Status[3]->text(), "More...");
     EXPECT_EQ(mainWindow.caption, "") << "closing applies nothing";
+
     form.show();
-    EXPECT_TRUE(form.isVisible());
+    form.Command1->click();
+    EXPECT_EQ(mainWindow.caption, "Unapplied");
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(Form2Test, EnterAndEscapePressNothing)
@@ -312,7 +261,6 @@ TEST_F(Form2Test, WebsiteButtonAndBannerOpenTheHomePage)
 
 TEST_F(Form2Test, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
 {
-    chosenFile = "/pictures/mine.ico";
     form.IconList->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 0) << "hidden";
 
@@ -322,24 +270,21 @@ TEST_F(Form2Test, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
     EXPECT_EQ(browseCalls, 1);
     EXPECT_EQ(browseFilter, kIconFilter);
     EXPECT_EQ(browseExt, "ico");
-    EXPECT_EQ(form.CustIconFileTxt->text(), chosenFile);
-
-    form.IconList->setCurrentIndex(0);
-    form.IconList->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 1) << "a path is already there";
-}
-
-TEST_F(Form2Test, CancelledChooserKeepsThePathAndTheSelection)
-{
-    form.show();
-    form.IconList->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 1);
-    EXPECT_EQ(form.CustIconFileTxt->text(), "");
+    EXPECT_EQ(form.CustIconFileTxt->text(), "") << "cancelled";
     EXPECT_EQ(form.IconList->currentIndex(), 7);
 
-    form.CustIconFileTxt->setText("/kept.ico");
+    chosenFile = "/pictures/mine.ico";
+    form.IconList->setCurrentIndex(0);
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 2);
+    EXPECT_EQ(form.CustIconFileTxt->text(), chosenFile);
+    form.IconList->setCurrentIndex(0);
+    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(browseCalls, 2) << "a path is already there";
+
+    chosenFile.clear();
     form.Command4->click();
-    EXPECT_EQ(form.CustIconFileTxt->text(), "/kept.ico");
+    EXPECT_EQ(form.CustIconFileTxt->text(), "/pictures/mine.ico") << "a cancelled chooser keeps the path";
 }
 
 } // namespace

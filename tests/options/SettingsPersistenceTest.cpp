@@ -4,6 +4,7 @@
 #include "options/MessageBoxes.h"
 #include "registry/CRegistry.h"
 #include "tests/support/FreshRegistry.h"
+#include "tests/support/OptionsFakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,12 +29,6 @@ using namespace std::string_literals;
 constexpr char kSubKey[] = "Software\\Pendlewick\\Dawdlex";
 constexpr char kWelcome[] = "Welcome to the Dawdlex.  Click on the gear icon for options.  Enjoy!";
 
-struct Message
-{
-    QString text;
-    MessageSymbol symbol;
-};
-
 struct StoredValue
 {
     DWORD type = REG_NONE;
@@ -42,31 +37,10 @@ struct StoredValue
 
 // Each test gets an empty store of its own, message boxes that record instead of blocking, and Options
 // windows whose platform calls are recorded.
-class SettingsPersistenceTest : public ::testing::Test
+class SettingsPersistenceTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    SettingsPersistenceTest()
-    {
-        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
-            messages.push_back({text, symbol});
-        });
-    }
-    ~SettingsPersistenceTest() override { setMessageBoxHandler({}); }
-
-    std::unique_ptr<Form2> makeForm()
-    {
-        Form2Seams seams;
-        seams.setScreenSaverActive = [this](bool active) {
-            saverCalls.push_back(active);
-            return true;
-        };
-        seams.openUrl = [](const QString&) {};
-        seams.browseForFile = [this](const QString&, const QString&, const QString&, quint32, QWidget*) {
-            ++browseCalls;
-            return QStringLiteral("/chosen.ico");
-        };
-        return std::make_unique<Form2>(std::move(seams));
-    }
+    std::unique_ptr<Form2> makeForm() { return std::make_unique<Form2>(seams()); }
 
     // A start of the program as far as the settings go: a fresh Options window loaded from the store.
     std::unique_ptr<Form2> start()
@@ -104,23 +78,24 @@ protected:
         storeRaw(name, REG_SZ, text + '\0');
     }
 
+    static void createKey()
+    {
+        CRegistry create;
+        ASSERT_TRUE(create.CreateKey(kSettingsKey));
+    }
+
     // Read-only access, so that a key marked read-only can be listed too.
     static std::vector<std::string> storedNames()
     {
         std::vector<std::string> names;
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
             return names;
-        }
-        for (DWORD index = 0;; ++index) {
-            char name[256];
-            DWORD length = sizeof name;
-            if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS) {
-                break;
-            }
+        char name[256];
+        for (DWORD index = 0, length = sizeof name;
+             RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+             ++index, length = sizeof name)
             names.emplace_back(name, length);
-        }
         RegCloseKey(key);
         return names;
     }
@@ -128,45 +103,21 @@ protected:
     static std::optional<StoredValue> stored(const std::string& name)
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
             return std::nullopt;
-        }
         StoredValue value;
         DWORD size = 0;
         LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
-        if (status == ERROR_SUCCESS) {
-            value.bytes.resize(size);
+        value.bytes.resize(size);
+        if (status == ERROR_SUCCESS)
             status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type,
                                       reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-        }
         RegCloseKey(key);
-        if (status != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
-        return value;
+        return status == ERROR_SUCCESS ? std::optional(value) : std::nullopt;
     }
 
     FreshRegistry freshRegistry;
-    std::vector<Message> messages;
-    std::vector<bool> saverCalls;
-    int browseCalls = 0;
 };
-
-void expectDefaults(const Form2& form)
-{
-    EXPECT_EQ(form.Pmess->text(), "Processing...");
-    EXPECT_EQ(form.ButText->text(), "Cancel");
-    const char* status[] = {"Reading Files...", "Linking Data...", "Updating...", "", ""};
-    const char* speed[] = {"50", "200", "400", "200", "200"};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(form.Status[i]->text(), status[i]) << i;
-        EXPECT_EQ(form.Speedbox[i]->text(), speed[i]) << i;
-    }
-    EXPECT_TRUE(form.DualChk->isChecked());
-    EXPECT_FALSE(form.Ssav->isChecked());
-    EXPECT_EQ(form.IconList->currentIndex(), 0);
-    EXPECT_EQ(form.CustIconFileTxt->text(), "");
-}
 
 TEST_F(SettingsPersistenceTest, FirstStartWelcomesAndLeavesAnEmptyKey)
 {
@@ -241,28 +192,20 @@ TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
     EXPECT_EQ(browseCalls, 0);
 }
 
-TEST_F(SettingsPersistenceTest, TextsSavedEmptyComeBackEmpty)
+TEST_F(SettingsPersistenceTest, EmptyTextsComeBackEmptyAndAnEmptyCustomPathOpensNoDialogWhileHidden)
 {
     savedRun([](Form2& form) {
         form.Status[2]->clear();
         form.Pmess->clear();
         form.ButText->clear();
+        form.IconList->setCurrentIndex(7);
     });
 
     auto form = start();
 
-    EXPECT_EQ(form->Status[2]->text(), "");
+    EXPECT_EQ(texts(form->Status), (QStringList{"Reading Files...", "Linking Data...", "", "", ""}));
     EXPECT_EQ(form->Pmess->text(), "");
     EXPECT_EQ(form->ButText->text(), "");
-    EXPECT_EQ(form->Status[1]->text(), "Linking Data...");
-}
-
-TEST_F(SettingsPersistenceTest, EntrySevenWithAnEmptyPathOpensNoDialogWhileHidden)
-{
-    savedRun([](Form2& form) { form.IconList->setCurrentIndex(7); });
-
-    auto form = start();
-
     EXPECT_EQ(form->IconList->currentIndex(), 7);
     EXPECT_EQ(form->CustIconFileTxt->text(), "");
     EXPECT_EQ(browseCalls, 0);
@@ -330,10 +273,7 @@ QString loadedAs(const Form2& form, const std::string& name)
 TEST_P(StoredValueLoad, LoadsThroughTheControl)
 {
     const LoadCase& c = GetParam();
-    {
-        CRegistry create;
-        ASSERT_TRUE(create.CreateKey(kSettingsKey));
-    }
+    createKey();
     storeText(c.name, c.stored);
     storeText("ButtonText", "Still loaded");
 
@@ -371,10 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SettingsPersistenceTest, HostileValuesNeverStopTheLoad)
 {
-    {
-        CRegistry create;
-        ASSERT_TRUE(create.CreateKey(kSettingsKey));
-    }
+    createKey();
     const std::string huge(200000, 'x');
     storeText("Title", huge);
     storeText("Speed0", std::string(100000, '9'));
@@ -403,10 +340,7 @@ TEST_F(SettingsPersistenceTest, HostileValuesNeverStopTheLoad)
 
 TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
 {
-    {
-        CRegistry create;
-        ASSERT_TRUE(create.CreateKey(kSettingsKey));
-    }
+    createKey();
     storeText("Title", "Kept");
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, kSubKey, TRUE), ERROR_SUCCESS);
 

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "options/Form2.h"
+#include "options/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+// What the Options window reaches outside itself, for the widget tests: while the object lives, message
+// boxes are recorded instead of shown, and the seams it hands out record their platform calls. It also knows
+// what a freshly made Options window holds. It owns no window.
+class OptionsFakes
+{
+public:
+    struct Message
+    {
+        QString text;
+        dawdlex::MessageSymbol symbol;
+    };
+
+    OptionsFakes()
+    {
+        dawdlex::setMessageBoxHandler([this](const QString& text, dawdlex::MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        });
+    }
+    ~OptionsFakes() { dawdlex::setMessageBoxHandler({}); }
+    OptionsFakes(const OptionsFakes&) = delete;
+    OptionsFakes& operator=(const OptionsFakes&) = delete;
+
+    Form2Seams seams()
+    {
+        Form2Seams seams;
+        seams.setScreenSaverActive = [this](bool active) {
+            saverCalls.push_back(active);
+            return true;
+        };
+        seams.openUrl = [this](const QString& address) { opened.push_back(address); };
+        seams.browseForFile = [this](const QString& filter, const QString& defaultExt, const QString&,
+                                     quint32, QWidget*) {
+            browseFilter = filter;
+            browseExt = defaultExt;
+            ++browseCalls;
+            return chosenFile;
+        };
+        return seams;
+    }
+
+    static QStringList texts(const std::array<QLineEdit*, 5>& boxes)
+    {
+        QStringList out;
+        for (const QLineEdit* box : boxes)
+            out << box->text();
+        return out;
+    }
+
+    static void expectDefaults(const dawdlex::Form2& form)
+    {
+        EXPECT_EQ(form.Pmess->text(), "Processing...");
+        EXPECT_EQ(form.ButText->text(), "Cancel");
+        EXPECT_EQ(texts(form.Status),
+                  (QStringList{"Reading Files...", "Linking Data...", "Updating...", "", ""}));
+        EXPECT_EQ(texts(form.Speedbox), (QStringList{"50", "200", "400", "200", "200"}));
+        EXPECT_TRUE(form.DualChk->isChecked());
+        EXPECT_FALSE(form.Ssav->isChecked());
+        EXPECT_EQ(form.IconList->currentIndex(), 0);
+        EXPECT_EQ(form.CustIconFileTxt->text(), "");
+    }
+
+    std::vector<Message> messages;
+    std::vector<bool> saverCalls;
+    std::vector<QString> opened;
+    int browseCalls = 0;
+    QString browseFilter, browseExt;
+    QString chosenFile; // what the file chooser answers
+};
