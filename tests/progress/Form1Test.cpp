@@ -3,6 +3,7 @@
 #include "options/Form2.h"
 #include "options/MessageBoxes.h"
 #include "options/PictureBox.h"
+#include "tests/support/OptionsFakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,56 +47,34 @@ public:
     void SetReg() override { ++setRegCalls; }
 };
 
-struct Message
+// The custom icon entry with `path`, as stored settings.
+std::function<void(Form2&)> customIcon(const QString& path)
 {
-    QString text;
-    MessageSymbol symbol;
-};
+    return [path](Form2& options) {
+        options.CustIconFileTxt->setText(path);
+        options.IconList->setCurrentIndex(7);
+    };
+}
 
-class Form1Test : public ::testing::Test
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(file.write(bytes), bytes.size());
+    return file.fileName();
+}
+
+class Form1Test : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    Form1Test() : form(makeSeams())
-    {
-        setMessageBoxHandler([this](const QString& text, MessageSymbol symbol) {
-            messages.push_back({text, symbol});
-        });
-    }
-    ~Form1Test() override { setMessageBoxHandler({}); }
-
-    Form2Seams makeSeams()
-    {
-        Form2Seams seams;
-        seams.setScreenSaverActive = [this](bool active) {
-            saverCalls.push_back(active);
-            return true;
-        };
-        seams.openUrl = [](const QString&) {};
-        seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
-            return QString();
-        };
-        return seams;
-    }
+    Form1Test() : form(seams()) {}
 
     void tick(int count)
     {
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             form.Timer1_Timer();
-        }
     }
 
-    // Starts with the custom icon entry and `path`.
-    void loadWithCustomIcon(const QString& path)
-    {
-        form.stored = [path](Form2& options) {
-            options.CustIconFileTxt->setText(path);
-            options.IconList->setCurrentIndex(7);
-        };
-        form.Form_Load();
-    }
-
-    std::vector<bool> saverCalls;
-    std::vector<Message> messages;
     TestForm1 form;
 };
 
@@ -231,45 +210,30 @@ TEST_F(Form1Test, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
     EXPECT_EQ(form.Timer1->interval(), 321);
 }
 
-TEST_F(Form1Test, MissingCustomIconWarnsAndShowsTheOptions)
+TEST_F(Form1Test, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    loadWithCustomIcon(dir.filePath("gone.ico"));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
-    EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
-    EXPECT_TRUE(form.options()->isVisible());
-    EXPECT_TRUE(form.Picture1->picture().isNull());
-    EXPECT_EQ(form.ProcessName->text(), "Reading Files...") << "the rest of the start-up ran";
-}
-
-TEST_F(Form1Test, UnloadablePathsWarnLikeMissingOnes)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile text(dir.filePath("notes.ico"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("this is not a picture\n");
-    text.close();
-    QFile damaged(dir.filePath("damaged.png"));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-    damaged.close();
-
-    for (const QString& path : {dir.path(), text.fileName(), damaged.fileName()}) {
+    // Only a path to nothing is missing; a folder, a text file and a damaged picture are unreadable.
+    const std::vector<std::pair<QString, bool>> cases{
+        {dir.filePath("gone.ico"), true},
+        {dir.path(), false},
+        {writeFile(dir, "notes.ico", "this is not a picture\n"), false},
+        {writeFile(dir, "damaged.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)), false},
+    };
+    for (const auto& [path, missing] : cases) {
+        SCOPED_TRACE(path.toStdString());
         messages.clear();
-        TestForm1 other(makeSeams());
-        other.stored = [path](Form2& options) {
-            options.CustIconFileTxt->setText(path);
-            options.IconList->setCurrentIndex(7);
-        };
+        TestForm1 other(seams());
+        other.stored = customIcon(path);
         other.Form_Load();
-        ASSERT_EQ(messages.size(), 1u) << path.toStdString();
+        ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
-        EXPECT_NE(messages[0].text, "Custom icon file does not exist.");
+        EXPECT_EQ(messages[0].text == "Custom icon file does not exist.", missing)
+            << messages[0].text.toStdString();
         EXPECT_TRUE(other.options()->isVisible());
         EXPECT_TRUE(other.Picture1->picture().isNull());
+        EXPECT_EQ(other.ProcessName->text(), "Reading Files...") << "the rest of the start-up ran";
     }
 }
 
@@ -285,14 +249,10 @@ TEST_F(Form1Test, CustomPicturesInEachFormatShow)
     blue.fill(Qt::blue);
     ASSERT_TRUE(blue.save(dir.filePath("blue.ico"), "ICO"));
     ASSERT_TRUE(blue.save(dir.filePath("blue.bmp"), "BMP"));
-    QFile gif(dir.filePath("red.gif"));
-    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-    gif.write(kRedGif, sizeof kRedGif - 1);
-    gif.close();
-
-    const std::vector<std::pair<QString, QColor>> files{{dir.filePath("blue.ico"), Qt::blue},
-                                                        {dir.filePath("blue.bmp"), Qt::blue},
-                                                        {gif.fileName(), Qt::red}};
+    const std::vector<std::pair<QString, QColor>> files{
+        {dir.filePath("blue.ico"), Qt::blue},
+        {dir.filePath("blue.bmp"), Qt::blue},
+        {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red}};
     form.Form_Load();
     Form2& options = *form.options();
     options.IconList->setCurrentIndex(7);
@@ -319,7 +279,8 @@ TEST_F(Form1Test, LargePictureShowsOnlyItsTopLeftCorner)
     const QString path = dir.filePath("big.png");
     ASSERT_TRUE(big.save(path, "PNG"));
 
-    loadWithCustomIcon(path);
+    form.stored = customIcon(path);
+    form.Form_Load();
     ASSERT_TRUE(messages.empty());
     const QImage grabbed = form.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(grabbed.size(), QSize(33, 33));

@@ -160,51 +160,51 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
                                               "Reading Files..."}));
 }
 
-class EndSignal : public ProgramEndTest, public ::testing::WithParamInterface<int>
+// A way the program is asked to end: a signal, or the application quitting as the desktop makes it do when
+// the session ends.
+struct EndRequest
+{
+    const char* name;
+    std::function<void()> make;
+};
+
+void PrintTo(const EndRequest& request, std::ostream* out)
+{
+    *out << request.name;
+}
+
+class ProgramEndRequest : public ProgramEndTest, public ::testing::WithParamInterface<EndRequest>
 {
 };
 
-TEST_P(EndSignal, SavesOnceThroughFormUnload)
+TEST_P(ProgramEndRequest, SavesOnceThroughFormUnload)
 {
     CountingForm1 form(seams());
     ProgramEnd end([&form] { form.Form_Unload(); });
     form.Form_Load();
     form.show();
-    form.options()->ButText->setText(QStringLiteral("Signalled"));
+    form.options()->ButText->setText(QStringLiteral("Ended"));
 
-    ASSERT_EQ(std::raise(GetParam()), 0);
+    GetParam().make();
     ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
 
     EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
-    EXPECT_EQ(storedText("ButtonText"), "Signalled");
+    EXPECT_EQ(storedText("ButtonText"), "Ended");
     form.close();
     EXPECT_EQ(form.saves, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(TermAndInt, EndSignal, ::testing::Values(SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
-                         });
-
-// Quitting the application by other means (as the desktop does when the session ends) saves as well.
-TEST_F(ProgramEndTest, QuittingTheApplicationSavesOnce)
-{
-    CountingForm1 form(seams());
-    ProgramEnd end([&form] { form.Form_Unload(); });
-    form.Form_Load();
-    form.show();
-    form.options()->Pmess->setText(QStringLiteral("Logged out"));
-
-    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
-
-    EXPECT_TRUE(end.requested());
-    EXPECT_EQ(form.saves, 1);
-    EXPECT_EQ(storedText("Title"), "Logged out");
-    form.close();
-    EXPECT_EQ(form.saves, 1);
-}
+INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
+                         ::testing::Values(EndRequest{"SIGTERM", [] { std::raise(SIGTERM); }},
+                                           EndRequest{"SIGINT", [] { std::raise(SIGINT); }},
+                                           EndRequest{"Quit",
+                                                      [] {
+                                                          QTimer::singleShot(
+                                                              0, [] { QCoreApplication::quit(); });
+                                                          QCoreApplication::exec();
+                                                      }}),
+                         [](const ::testing::TestParamInfo<EndRequest>& info) { return info.param.name; });
 
 // The end can come while the welcome box waits for the user: the defaults are saved, once, and main then
 // leaves without showing the window.
