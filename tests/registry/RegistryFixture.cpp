@@ -12,16 +12,6 @@ std::vector<uint8_t> bytesOf(const std::string& text)
     return {text.begin(), text.end()};
 }
 
-void RegistryFixture::SetUp()
-{
-    m_registry.emplace();
-}
-
-void RegistryFixture::TearDown()
-{
-    m_registry.reset();
-}
-
 void RegistryFixture::setEnvironment(const std::string& name, const std::string& value)
 {
 #ifdef _WIN32

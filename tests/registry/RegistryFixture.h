@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +13,6 @@
 class RegistryFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     // The key every test works below, as a CRegistry path and as a subkey of HKEY_CURRENT_USER.
     static const std::string base;
     static const std::string baseSubKey;
@@ -38,7 +34,7 @@ protected:
     static void setEnvironment(const std::string& name, const std::string& value);
 
 private:
-    std::optional<FreshRegistry> m_registry;
+    FreshRegistry m_registry;
 };
 
 std::vector<uint8_t> bytesOf(const std::string& text);

@@ -98,54 +98,35 @@ TEST_F(RenameKey, WritesTheValuesInReverseListingOrder)
     EXPECT_EQ(valueNamesRaw(newSubKey), (std::vector<std::string>{"Mike", "Alpha", "Zulu"}));
 }
 
-TEST_F(RenameKey, RefusesWhenNothingCanBeRenamedOrTheNameIsTaken)
+TEST_F(RenameKey, RefusesWithoutAKeyAtARootOntoATakenNameAndInsideTheOldTree)
 {
     buildOldTree();
     makeKey(baseSubKey + "\\Taken");
-    CRegistry registry;
-    EXPECT_FALSE(registry.RenameKey("New"));
-
-    ASSERT_TRUE(registry.OpenKey("HKEY_CURRENT_USER"));
-    EXPECT_FALSE(registry.RenameKey("New"));
-    EXPECT_EQ(registry.CurrentPath(), "HKEY_CURRENT_USER");
-
-    ASSERT_TRUE(registry.OpenKey(oldPath));
-    EXPECT_FALSE(registry.RenameKey("Taken"));
-    EXPECT_FALSE(registry.RenameKey("taken"));
-    EXPECT_EQ(registry.CurrentPath(), oldPath);
-    EXPECT_TRUE(valueNamesRaw(baseSubKey + "\\Taken").empty());
-    expectTree(oldSubKey);
-}
-
-TEST_F(RenameKey, RefusesANewPathInsideTheOldTree)
-{
-    buildOldTree();
-    struct Case
-    {
-        std::string current;
-        std::string newName;
+    EXPECT_FALSE(CRegistry().RenameKey("New"));
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"HKEY_CURRENT_USER", "New"},     {oldPath, "Taken"}, {oldPath, "taken"}, {oldPath, ""},
+        {oldPath, "Old\\Inner"},          {oldPath, "A\\B"},  {oldPath, "\\"},    {oldPath + "\\", "Inner"},
+        {"HKEY_CURRENT_USER\\", "Inner"},
     };
-    const std::vector<Case> cases{
-        {oldPath, ""},   {oldPath, "Old\\Inner"},   {oldPath, "A\\B"},
-        {oldPath, "\\"}, {oldPath + "\\", "Inner"}, {"HKEY_CURRENT_USER\\", "Inner"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.current + " -> " + c.newName);
+    for (const auto& [current, newName] : cases) {
+        SCOPED_TRACE(current + " -> " + newName);
         CRegistry registry;
-        ASSERT_TRUE(registry.OpenKey(c.current));
-        EXPECT_FALSE(registry.RenameKey(c.newName));
-        EXPECT_EQ(registry.CurrentPath(), c.current);
-        EXPECT_FALSE(exists(oldPath + "\\Inner"));
-        EXPECT_FALSE(exists(oldPath + "\\Old"));
-        EXPECT_FALSE(exists("HKEY_CURRENT_USER\\Inner"));
-        std::vector<std::string> children;
-        int32_t count = 0;
-        CRegistry probe;
-        ASSERT_TRUE(probe.OpenKey(oldPath));
-        ASSERT_TRUE(probe.EnumerateKeys(children, count));
-        EXPECT_EQ(count, 2);
+        ASSERT_TRUE(registry.OpenKey(current));
+        EXPECT_FALSE(registry.RenameKey(newName));
+        EXPECT_EQ(registry.CurrentPath(), current);
     }
     expectTree(oldSubKey);
+    EXPECT_TRUE(valueNamesRaw(baseSubKey + "\\Taken").empty());
+    for (const std::string& path :
+         {oldPath + "\\Inner", oldPath + "\\Old", newPath, std::string("HKEY_CURRENT_USER\\Inner"),
+          std::string("HKEY_CURRENT_USER\\New")})
+        EXPECT_FALSE(exists(path)) << path;
+    std::vector<std::string> children;
+    int32_t count = 0;
+    CRegistry probe;
+    ASSERT_TRUE(probe.OpenKey(oldPath));
+    ASSERT_TRUE(probe.EnumerateKeys(children, count));
+    EXPECT_EQ(count, 2);
 }
 
 TEST_F(RenameKey, AnOldTreeThatCannotBeDeletedWholeIsLeftWhole)
