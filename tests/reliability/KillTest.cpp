@@ -113,4 +113,37 @@ TEST(KillAtAnyMoment, EveryKillLeavesTheLastOrTheNextReportedState)
               << ", values checked: " << valuesChecked << std::endl;
 }
 
+// Kills in the first milliseconds of a first start, while the store is being made: the next start always
+// finds a working store, and nothing of the half-made one is left beside it.
+TEST(KillAtAnyMoment, AKillDuringTheFirstStartNeverLeavesABrokenStore)
+{
+    const auto seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    int leftovers = 0;
+    const int rounds = 30;
+    for (int round = 0; round < rounds; ++round) {
+        FreshRegistry registry;
+        WorkerProcess worker(workerProgram(), {"churn", "0", "{fd}"}, WorkerProcess::Reports::Pipe);
+        ASSERT_TRUE(worker.started());
+        ::usleep(std::uniform_int_distribution<int>(0, 8000)(random));
+        worker.kill();
+        worker.wait();
+        const std::vector<std::uint64_t> reported = worker.reports();
+
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ChurnScript::base, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS)
+            << "round " << round << ", killed after " << reported.size() << " steps";
+        RegCloseKey(key);
+        ASSERT_EQ(checkStoreFile(RegStorePath()), "ok");
+        RegStoreClose();
+        for (const auto& entry : std::filesystem::directory_iterator(registry.configHome() / "dawdlex"))
+            leftovers += entry.path().filename().string().find(".new-") != std::string::npos;
+    }
+    EXPECT_EQ(leftovers, 0) << "files of half-made stores were left behind";
+    std::cout << "first starts killed: " << rounds << std::endl;
+}
+
 } // namespace

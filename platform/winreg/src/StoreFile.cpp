@@ -9,6 +9,10 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <memory>
+#include <signal.h>
 #include <cstring>
 #include <cstdio>
 #include <fcntl.h>
@@ -113,10 +117,34 @@ void createSchema(SqliteDatabase& db)
     db.exec("PRAGMA user_version = " + std::to_string(StoreFile::schemaVersion));
 }
 
+// A first start killed while it built the store leaves its temporary file (and the file's log) behind;
+// they are removed once their process is gone. Another process's temporary stays while it runs.
+void removeAbandonedTemporaries(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return;
+    const std::string folder = path.substr(0, slash);
+    const std::string prefix = path.substr(slash + 1) + ".new-";
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        ::unlink((folder + "/" + name).c_str());
+    }
+}
+
 } // namespace
 
 LSTATUS StoreFile::ensureExists(const std::string& path)
 {
+    removeAbandonedTemporaries(path);
     if (::access(path.c_str(), F_OK) == 0)
         return ERROR_SUCCESS;
     const std::string temporary = path + ".new-" + std::to_string(::getpid());
