@@ -138,23 +138,31 @@ TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
     auto form = start();
     SetReg(*form);
 
-    const std::vector<std::string> expected{
-        "Title",  "Status0", "Speed0", "Status1", "Speed1", "Status2", "Speed2",       "Status3",
-        "Speed3", "Status4", "Speed4", "Dual",    "Saver",  "Icon",    "CustIconPath", "ButtonText"};
-    EXPECT_EQ(storedNames(), expected);
-    for (const std::string& name : expected) {
+    // An empty text is stored as a single NUL character.
+    const std::vector<std::pair<std::string, std::string>> expected{{"Title", "Processing...\0"s},
+                                                                    {"Status0", "Reading Files...\0"s},
+                                                                    {"Speed0", "50\0"s},
+                                                                    {"Status1", "Linking Data...\0"s},
+                                                                    {"Speed1", "200\0"s},
+                                                                    {"Status2", "Updating...\0"s},
+                                                                    {"Speed2", "400\0"s},
+                                                                    {"Status3", "\0\0"s},
+                                                                    {"Speed3", "200\0"s},
+                                                                    {"Status4", "\0\0"s},
+                                                                    {"Speed4", "200\0"s},
+                                                                    {"Dual", "1\0"s},
+                                                                    {"Saver", "0\0"s},
+                                                                    {"Icon", "0\0"s},
+                                                                    {"CustIconPath", "\0\0"s},
+                                                                    {"ButtonText", "Cancel\0"s}};
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const std::string& name : storedNames()) {
         const auto value = stored(name);
         ASSERT_TRUE(value) << name;
         EXPECT_EQ(value->type, DWORD(REG_SZ)) << name;
+        saved.emplace_back(name, value->bytes);
     }
-    EXPECT_EQ(stored("Dual")->bytes, "1\0"s);
-    EXPECT_EQ(stored("Saver")->bytes, "0\0"s);
-    EXPECT_EQ(stored("Icon")->bytes, "0\0"s);
-    EXPECT_EQ(stored("Title")->bytes, "Processing...\0"s);
-    EXPECT_EQ(stored("Speed2")->bytes, "400\0"s);
-    // An empty text is stored as a single NUL character.
-    EXPECT_EQ(stored("Status3")->bytes, "\0\0"s);
-    EXPECT_EQ(stored("CustIconPath")->bytes, "\0\0"s);
+    EXPECT_EQ(saved, expected);
 }
 
 TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
@@ -362,11 +370,7 @@ TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
 
 TEST_F(SettingsPersistenceTest, KeyThatCannotBeCreatedWarnsAndSaveCreatesNothing)
 {
-    HKEY parent = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pendlewick", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &parent, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(parent);
+    ASSERT_TRUE(CRegistry().CreateKey("HKEY_CURRENT_USER\\Software\\Pendlewick"));
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Pendlewick", TRUE), ERROR_SUCCESS);
 
     auto form = start();
