@@ -176,6 +176,10 @@ TEST_F(RegRoundTrip, FilesWrittenByHandInEitherHeaderAndEncoding)
                                  "e\"\r\n"
                                  "\"Path\"=hex(2):25,48,4f,4d,45,25,c3,a9,00\r\n";
     const std::string expand("%HOME%\xC3\xA9\0", 9);
+    const RegValue title{"Title", REG_SZ,
+                         std::string("Gr\xC3\xBC\xC3\x9F"
+                                     "e\0",
+                                     8)};
     const Case cases[] = {
         {"5.00 UTF-16LE", "\xFF\xFE" + utf16LeBytes(utf8ToUtf16(version5)), expand},
         {"5.00 UTF-8", version5, expand},
@@ -195,12 +199,7 @@ TEST_F(RegRoundTrip, FilesWrittenByHandInEitherHeaderAndEncoding)
         ASSERT_EQ(openKey(path("HKCU\\Software\\Hand"), KEY_READ, key), ERROR_SUCCESS);
         std::vector<RegValue> values;
         ASSERT_EQ(readValues(key.get(), values), ERROR_SUCCESS);
-        const std::vector<RegValue> expected = {{"Title", REG_SZ,
-                                                 std::string("Gr\xC3\xBC\xC3\x9F"
-                                                             "e\0",
-                                                             8)},
-                                                {"Path", REG_EXPAND_SZ, c.expandData}};
-        EXPECT_EQ(values, expected) << c.what;
+        EXPECT_EQ(values, (std::vector<RegValue>{title, {"Path", REG_EXPAND_SZ, c.expandData}})) << c.what;
         key.close();
         deleteKey("HKCU\\Software\\Hand");
     }
