@@ -5,6 +5,7 @@
 #include "registry/CRegistry.h"
 #include "tests/support/FreshRegistry.h"
 #include "tests/support/OptionsFakes.h"
+#include "tests/support/RawRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,15 +29,9 @@ using namespace std::string_literals;
 constexpr char kSubKey[] = "Software\\Pendlewick\\Dawdlex";
 constexpr char kWelcome[] = "Welcome to the Dawdlex.  Click on the gear icon for options.  Enjoy!";
 
-struct StoredValue
-{
-    DWORD type = REG_NONE;
-    std::string bytes;
-};
-
 // Each test gets an empty store of its own, message boxes that record instead of blocking, and Options
 // windows whose platform calls are recorded.
-class SettingsPersistenceTest : public ::testing::Test, protected OptionsFakes
+class SettingsPersistenceTest : public ::testing::Test, protected OptionsFakes, protected RawRegistry
 {
 protected:
     std::unique_ptr<Form2> makeForm() { return std::make_unique<Form2>(seams()); }
@@ -62,14 +56,7 @@ protected:
 
     static void storeRaw(const std::string& name, DWORD type, const std::string& bytes)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSubKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        const LSTATUS status = RegSetValueExA(
-            key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()));
-        RegCloseKey(key);
-        ASSERT_EQ(status, ERROR_SUCCESS);
+        setRaw(kSubKey, name, type, {bytes.begin(), bytes.end()});
     }
 
     // A text as a REG_SZ value, terminator included, the way other programs store one.
@@ -84,36 +71,12 @@ protected:
         ASSERT_TRUE(create.CreateKey(kSettingsKey));
     }
 
-    // Read-only access, so that a key marked read-only can be listed too.
-    static std::vector<std::string> storedNames()
-    {
-        std::vector<std::string> names;
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return names;
-        char name[256];
-        for (DWORD index = 0, length = sizeof name;
-             RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-             ++index, length = sizeof name)
-            names.emplace_back(name, length);
-        RegCloseKey(key);
-        return names;
-    }
+    static std::vector<std::string> storedNames() { return valueNamesRaw(kSubKey); }
 
-    static std::optional<StoredValue> stored(const std::string& name)
+    static std::string storedBytes(const std::string& name)
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return std::nullopt;
-        StoredValue value;
-        DWORD size = 0;
-        LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
-        value.bytes.resize(size);
-        if (status == ERROR_SUCCESS)
-            status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type,
-                                      reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-        RegCloseKey(key);
-        return status == ERROR_SUCCESS ? std::optional(value) : std::nullopt;
+        const StoredValue value = queryRaw(kSubKey, name);
+        return {value.data.begin(), value.data.end()};
     }
 
     FreshRegistry freshRegistry;
@@ -157,10 +120,8 @@ TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
                                                                     {"ButtonText", "Cancel\0"s}};
     std::vector<std::pair<std::string, std::string>> saved;
     for (const std::string& name : storedNames()) {
-        const auto value = stored(name);
-        ASSERT_TRUE(value) << name;
-        EXPECT_EQ(value->type, DWORD(REG_SZ)) << name;
-        saved.emplace_back(name, value->bytes);
+        EXPECT_EQ(queryRaw(kSubKey, name).type, DWORD(REG_SZ)) << name;
+        saved.emplace_back(name, storedBytes(name));
     }
     EXPECT_EQ(saved, expected);
 }
@@ -179,8 +140,8 @@ TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
         form.CustIconFileTxt->setText(QStringLiteral("/home/someone/pictures/my icon.ico"));
         form.IconList->setCurrentIndex(7);
     });
-    EXPECT_EQ(stored("Saver")->bytes, "1\0"s);
-    EXPECT_EQ(stored("Dual")->bytes, "0\0"s);
+    EXPECT_EQ(storedBytes("Saver"), "1\0"s);
+    EXPECT_EQ(storedBytes("Dual"), "0\0"s);
 
     auto form = start();
 
@@ -365,7 +326,7 @@ TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
         EXPECT_TRUE(messages.empty());
     }
     EXPECT_EQ(storedNames(), std::vector<std::string>{"Title"});
-    EXPECT_EQ(stored("Title")->bytes, "Kept\0"s);
+    EXPECT_EQ(storedBytes("Title"), "Kept\0"s);
 }
 
 TEST_F(SettingsPersistenceTest, KeyThatCannotBeCreatedWarnsAndSaveCreatesNothing)
