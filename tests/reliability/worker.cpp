@@ -9,7 +9,7 @@
 //   reliability_worker fill <report fd> ballast <file>  the same with the disk filled by <file>
 //   reliability_worker first-start <report fd> <file> <spare bytes>
 //                                                       the first call with the disk full, then with space
-//   reliability_worker set <counter>                    writes one 20 KB value for another process to read
+//   reliability_worker set <counter>                    writes one 256 KB value for another process to read
 //   reliability_worker probe <report fd>                reads everything and writes once, reporting both
 // Exit status 0 when every call gave what was expected; messages on stderr otherwise.
 #include "ChurnScript.h"
@@ -283,7 +283,7 @@ int setOne(std::uint64_t counter)
     HKEY key = createKey("Software\\Fresh");
     if (!key)
         return 1;
-    const LSTATUS status = setPayload(key, "value", counter, 20000);
+    const LSTATUS status = setPayload(key, "value", counter, 256 * 1024);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 0 : 1;
 }

@@ -110,6 +110,12 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
           "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1"))
 {}
 
+RegistryStore::~RegistryStore()
+{
+    // The mapping goes before the connection; the descriptor after it, with the members.
+    m_walIndex.unmap();
+}
+
 RegistryStore::Version RegistryStore::version()
 {
     Use use(m_dataVersion);

@@ -52,6 +52,7 @@ public:
     // null and sets status: ERROR_BADDB for a file that is not a store of ours or of a newer schema (such
     // a file is left exactly as it was), ERROR_CANTOPEN when the file cannot be created or read.
     static std::unique_ptr<RegistryStore> open(const std::string& path, LSTATUS& status);
+    ~RegistryStore();
 
     // The key id of a predefined root handle; nullopt for any other handle, HKEY_PERFORMANCE_DATA included.
     static std::optional<std::int64_t> rootId(HKEY handle);
@@ -138,6 +139,9 @@ private:
     std::string m_path;
     // Kept open to read the file's mode cheaply before each change.
     FileDescriptor m_file;
+    // Before m_db, so that its descriptor closes after the connection (see WalIndexWatch); the destructor
+    // unmaps it before the connection closes.
+    WalIndexWatch m_walIndex;
     SqliteDatabase m_db;
     SqliteStatement m_keyById;
     SqliteStatement m_child;
@@ -159,8 +163,6 @@ private:
     std::int64_t m_ownChanges = 0;
     Cursor m_childCursor;
     Cursor m_valueCursor;
-    // After m_db, so that the mapping goes before the connection that keeps the file valid.
-    WalIndexWatch m_walIndex;
     bool m_walIndexTried = false;
     std::optional<WalIndexWatch::Header> m_cacheHeader;
     std::int64_t m_cacheOwnChanges = -1;

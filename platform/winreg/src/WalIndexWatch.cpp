@@ -21,15 +21,23 @@ constexpr std::size_t kIsInitOffset = 12;
 
 WalIndexWatch::~WalIndexWatch()
 {
+    unmap();
+}
+
+void WalIndexWatch::unmap()
+{
     if (m_map)
         ::munmap(const_cast<unsigned char*>(m_map), m_length);
+    m_map = nullptr;
 }
 
 bool WalIndexWatch::open(const std::string& databasePath)
 {
     if (m_map)
         return true;
-    const FileDescriptor file(::open((databasePath + "-shm").c_str(), O_RDONLY | O_CLOEXEC));
+    if (m_file.get() < 0)
+        m_file = FileDescriptor(::open((databasePath + "-shm").c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor& file = m_file;
     struct stat info = {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0 ||
         info.st_size < static_cast<off_t>(kCopies * sizeof(Header)))
