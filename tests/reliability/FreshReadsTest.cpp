@@ -78,8 +78,6 @@ TEST(FreshReads, AnOpenStoreSeesEachCommitOfAnotherProcess)
     EXPECT_GE(restarts, 2)
         << "the log was not started over in 250 writes of another process; it has grown to "
         << std::filesystem::file_size(storeFile + "-wal") << " bytes";
-    log size "
-        << std::filesystem::file_size(storeFile + "-wal");
     RegCloseKey(key);
     std::cout << "commits of another process read back at once: " << counter - 1
               << ", log restarts: " << restarts << std::endl;
