@@ -148,7 +148,7 @@ def main():
     registry_load = loads("registry-load.txt")
     if registry_load:
         add("")
-        add(f"These registry figures come from a second run of the registry program alone, after the full run "
+        add(f"These registry figures come from a separate run of the registry program alone, after the full run "
             f"(load average {registry_load}).")
     add("")
     add("| Figure | Target | min | median | max | n | CPU median | vs. reference | Verdict |")
