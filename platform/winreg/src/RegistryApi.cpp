@@ -161,27 +161,78 @@ LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::s
     return ERROR_SUCCESS;
 }
 
+template <typename Read> LSTATUS RegistryApi::readKey(HKEY handle, REGSAM needed, Read&& read)
+{
+    LSTATUS status = openStore();
+    if (status != ERROR_SUCCESS)
+        return status;
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(handle, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((target.access & needed) == 0)
+        return ERROR_ACCESS_DENIED;
+    return read(target.key);
+}
+
+template <typename Read> LSTATUS RegistryApi::readCached(LSTATUS checked, HKEY handle, Read&& read)
+{
+    LSTATUS status = checked == ERROR_SUCCESS ? openStore() : checked;
+    if (status != ERROR_SUCCESS)
+        return status;
+    const RegistryStore::CachedReads cached(*m_store);
+    SqliteTransaction transaction(m_store->database(), Kind::Read);
+    Target target;
+    status = resolve(handle, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return read(target);
+}
+
+template <typename Change> LSTATUS RegistryApi::changeKey(LSTATUS checked, HKEY handle, Change&& change)
+{
+    LSTATUS status = checked == ERROR_SUCCESS ? openStore() : checked;
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!m_store->writable())
+        return refuseWrite(handle);
+    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    Target target;
+    status = resolve(handle, target);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = change(target);
+    if (status == ERROR_SUCCESS)
+        transaction.commit();
+    return status;
+}
+
+template <typename Change> LSTATUS RegistryApi::changeSubKey(HKEY base, const char* subKey, Change&& change)
+{
+    std::vector<std::string> names;
+    const LSTATUS status = NameRules::splitPath(subKey, names);
+    return changeKey(status, base, [&](const Target& target) -> LSTATUS {
+        Key found;
+        if (walk(target.key, names, found) < names.size())
+            return ERROR_FILE_NOT_FOUND;
+        return change(target, found);
+    });
+}
+
 LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::vector<std::string> names;
-    LSTATUS status = NameRules::splitPath(subKey, names);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    const RegistryStore::CachedReads cached(*m_store);
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(base, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    Key found;
-    if (walk(target.key, names, found) < names.size())
-        return ERROR_FILE_NOT_FOUND;
-    return openFound(found, access, result);
+    const LSTATUS status = NameRules::splitPath(subKey, names);
+    return readCached(status, base, [&](const Target& target) -> LSTATUS {
+        Key found;
+        if (walk(target.key, names, found) < names.size())
+            return ERROR_FILE_NOT_FOUND;
+        return openFound(found, access, result);
+    });
 }
 
 LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition)
@@ -232,29 +283,14 @@ LSTATUS RegistryApi::closeKey(HKEY key)
 
 LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
 {
-    std::vector<std::string> names;
-    LSTATUS status = NameRules::splitPath(subKey, names);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!m_store->writable())
-        return refuseWrite(base);
-    SqliteTransaction transaction(m_store->database(), Kind::Write);
-    Target target;
-    status = resolve(base, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    Key found;
-    if (walk(target.key, names, found) < names.size())
-        return ERROR_FILE_NOT_FOUND;
-    // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first.
-    if ((target.access & writeRights) == 0 || found.isRoot || found.readOnly ||
-        m_store->hasChildren(found.id))
-        return ERROR_ACCESS_DENIED;
-    m_store->removeKey(found.id);
-    transaction.commit();
-    return ERROR_SUCCESS;
+    return changeSubKey(base, subKey, [&](const Target& target, const Key& found) -> LSTATUS {
+        // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first.
+        if ((target.access & writeRights) == 0 || found.isRoot || found.readOnly ||
+            m_store->hasChildren(found.id))
+            return ERROR_ACCESS_DENIED;
+        m_store->removeKey(found.id);
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className,
@@ -262,23 +298,15 @@ LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLengt
 {
     if (!name || !nameLength)
         return ERROR_INVALID_PARAMETER;
-    LSTATUS status = openStore();
-    if (status != ERROR_SUCCESS)
+    return readKey(key, KEY_ENUMERATE_SUB_KEYS, [&](const Key& found) -> LSTATUS {
+        const auto child = m_store->childName(found.id, index);
+        if (!child)
+            return ERROR_NO_MORE_ITEMS;
+        const LSTATUS status = giveName(*child, name, nameLength);
+        if (status == ERROR_SUCCESS)
+            giveNoClass(className, classLength, lastWrite);
         return status;
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_ENUMERATE_SUB_KEYS) == 0)
-        return ERROR_ACCESS_DENIED;
-    const auto child = m_store->childName(target.key.id, index);
-    if (!child)
-        return ERROR_NO_MORE_ITEMS;
-    status = giveName(*child, name, nameLength);
-    if (status == ERROR_SUCCESS)
-        giveNoClass(className, classLength, lastWrite);
-    return status;
+    });
 }
 
 LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DWORD* subKeys,
@@ -286,30 +314,22 @@ LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DW
                                DWORD* maxValueNameLength, DWORD* maxValueLength,
                                DWORD* securityDescriptorLength, FILETIME* lastWrite)
 {
-    LSTATUS status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    const RegistryStore::Info info = m_store->info(target.key.id);
-    const auto give = [](DWORD* out, DWORD value) {
-        if (out)
-            *out = value;
-    };
-    give(subKeys, info.subKeys);
-    give(maxSubKeyLength, info.maxSubKeyNameLength);
-    give(maxClassLength, 0);
-    give(values, info.values);
-    give(maxValueNameLength, info.maxValueNameLength);
-    give(maxValueLength, info.maxValueLength);
-    give(securityDescriptorLength, 0);
-    giveNoClass(className, classLength, lastWrite);
-    return ERROR_SUCCESS;
+    return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
+        const RegistryStore::Info info = m_store->info(found.id);
+        const auto give = [](DWORD* out, DWORD value) {
+            if (out)
+                *out = value;
+        };
+        give(subKeys, info.subKeys);
+        give(maxSubKeyLength, info.maxSubKeyNameLength);
+        give(maxClassLength, 0);
+        give(values, info.values);
+        give(maxValueNameLength, info.maxValueNameLength);
+        give(maxValueLength, info.maxValueLength);
+        give(securityDescriptorLength, 0);
+        giveNoClass(className, classLength, lastWrite);
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
@@ -317,118 +337,63 @@ LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLen
 {
     if (!name || !nameLength || (data && !dataLength))
         return ERROR_INVALID_PARAMETER;
-    LSTATUS status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    const auto value = m_store->valueAt(target.key.id, index);
-    if (!value)
-        return ERROR_NO_MORE_ITEMS;
-    status = giveName(value->name, name, nameLength);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (type)
-        *type = value->type;
-    return giveData(value->data, data, dataLength);
+    return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
+        const auto value = m_store->valueAt(found.id, index);
+        if (!value)
+            return ERROR_NO_MORE_ITEMS;
+        const LSTATUS status = giveName(value->name, name, nameLength);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (type)
+            *type = value->type;
+        return giveData(value->data, data, dataLength);
+    });
 }
 
 LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* dataLength)
 {
     if (data && !dataLength)
         return ERROR_INVALID_PARAMETER;
-    LSTATUS status = NameRules::checkValueName(name);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    const RegistryStore::CachedReads cached(*m_store);
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    const auto value = m_store->value(target.key.id, nameOf(name));
-    if (!value)
-        return ERROR_FILE_NOT_FOUND;
-    if (type)
-        *type = value->type;
-    return giveData(value->data, data, dataLength);
+    return readCached(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_QUERY_VALUE) == 0)
+            return ERROR_ACCESS_DENIED;
+        const auto value = m_store->value(target.key.id, nameOf(name));
+        if (!value)
+            return ERROR_FILE_NOT_FOUND;
+        if (type)
+            *type = value->type;
+        return giveData(value->data, data, dataLength);
+    });
 }
 
 LSTATUS RegistryApi::setValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD dataLength)
 {
     if (!data && dataLength > 0)
         return ERROR_INVALID_PARAMETER;
-    LSTATUS status = NameRules::checkValueName(name);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!m_store->writable())
-        return refuseWrite(key);
-    SqliteTransaction transaction(m_store->database(), Kind::Write);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
-        return ERROR_ACCESS_DENIED;
-    m_store->setValue(target.key.id, nameOf(name), type, std::span<const BYTE>(data, data ? dataLength : 0));
-    transaction.commit();
-    return ERROR_SUCCESS;
+    return changeKey(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
+            return ERROR_ACCESS_DENIED;
+        m_store->setValue(target.key.id, nameOf(name), type,
+                          std::span<const BYTE>(data, data ? dataLength : 0));
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegistryApi::deleteValue(HKEY key, const char* name)
 {
-    LSTATUS status = NameRules::checkValueName(name);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!m_store->writable())
-        return refuseWrite(key);
-    SqliteTransaction transaction(m_store->database(), Kind::Write);
-    Target target;
-    status = resolve(key, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
-        return ERROR_ACCESS_DENIED;
-    if (!m_store->removeValue(target.key.id, nameOf(name)))
-        return ERROR_FILE_NOT_FOUND;
-    transaction.commit();
-    return ERROR_SUCCESS;
+    return changeKey(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
+            return ERROR_ACCESS_DENIED;
+        return m_store->removeValue(target.key.id, nameOf(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
 }
 
 LSTATUS RegistryApi::setKeyReadOnly(HKEY base, const char* subKey, bool readOnly)
 {
-    std::vector<std::string> names;
-    LSTATUS status = NameRules::splitPath(subKey, names);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!m_store->writable())
-        return refuseWrite(base);
-    SqliteTransaction transaction(m_store->database(), Kind::Write);
-    Target target;
-    status = resolve(base, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    Key found;
-    if (walk(target.key, names, found) < names.size())
-        return ERROR_FILE_NOT_FOUND;
-    m_store->setReadOnly(found.id, readOnly);
-    transaction.commit();
-    return ERROR_SUCCESS;
+    return changeSubKey(base, subKey, [&](const Target&, const Key& found) -> LSTATUS {
+        m_store->setReadOnly(found.id, readOnly);
+        return ERROR_SUCCESS;
+    });
 }
 
 } // namespace dawdlex::winreg

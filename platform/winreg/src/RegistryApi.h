@@ -58,6 +58,18 @@ private:
     // The status of a change through handle when the store file cannot be written: the handle's own
     // fault first, else ERROR_ACCESS_DENIED.
     LSTATUS refuseWrite(HKEY handle);
+    // One read of the key a handle names, in one read transaction, when the handle has one of the needed
+    // rights; the store's fault wins over resolve()'s, which wins over ERROR_ACCESS_DENIED.
+    template <typename Read> LSTATUS readKey(HKEY handle, REGSAM needed, Read&& read);
+    // One read through handle with the reads cache open, as read(target); the fault that wins is checked
+    // (the call's own argument checks), then the store's, then resolve()'s.
+    template <typename Read> LSTATUS readCached(LSTATUS checked, HKEY handle, Read&& read);
+    // One change through handle in its own write transaction, committed when change(target) succeeds.
+    // Which fault wins: checked (the call's own argument checks), the store's, refuseWrite(), resolve().
+    template <typename Change> LSTATUS changeKey(LSTATUS checked, HKEY handle, Change&& change);
+    // The same for the existing key at subKey below base, as change(target, key); ERROR_FILE_NOT_FOUND
+    // when it is missing.
+    template <typename Change> LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
     LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
     LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys,
                         bool storeWritable);
