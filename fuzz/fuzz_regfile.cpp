@@ -5,18 +5,14 @@
 #include "RegFileParser.h"
 #include "RegFileWriter.h"
 #include "RegImporter.h"
+#include "ScratchConfigHome.h"
 #include "StoreAccess.h"
 #include "Text.h"
 
-#include <winreg_store.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 using namespace dawdlex::regtool;
 
@@ -95,30 +91,9 @@ bool parse(const std::string& bytes, std::vector<RegOperation>& operations)
 
 } // namespace
 
-namespace {
-
-// The store lives in a folder of its own for the run, removed when the run ends.
-std::filesystem::path& configHome()
-{
-    static std::filesystem::path home;
-    return home;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    configHome() =
-        std::filesystem::temp_directory_path() / ("dawdlex-fuzz-regfile-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(configHome());
-    std::filesystem::create_directories(configHome());
-    ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
-    RegStoreClose();
-    std::atexit([] {
-        RegStoreClose();
-        std::error_code ignored;
-        std::filesystem::remove_all(configHome(), ignored);
-    });
+    useScratchConfigHome("dawdlex-fuzz-regfile");
     return 0;
 }
 

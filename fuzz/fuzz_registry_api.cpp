@@ -1,6 +1,8 @@
 // The registry API driven by a byte-coded sequence of calls on random paths, names, types and data, each
 // checked against a small in-memory model of the layer's rules: the same status, the same outputs, the
 // same buffers left alone, and at the end the same keys and values.
+#include "ScratchConfigHome.h"
+
 #include <windows.h>
 #include <winreg_store.h>
 
@@ -10,14 +12,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -352,20 +351,29 @@ private:
         const_cast<Handle*>(handle)->open = false;
     }
 
+    // Splits, resolves and walks a path for the calls that need an existing key; ERROR_SUCCESS with the key
+    // found and the base handle's rights when it is there.
+    LSTATUS subKeyTarget(const Handle* handle, const Path& target, int& found, REGSAM& rights) const
+    {
+        if (target.split != ERROR_SUCCESS)
+            return target.split;
+        int key = 0;
+        const LSTATUS status = m_model.resolve(handle, key, rights);
+        if (status != ERROR_SUCCESS)
+            return status;
+        const bool missing = m_model.walk(key, target.names, found) < target.names.size();
+        return missing ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    }
+
     void deleteKey()
     {
         HKEY real = nullptr;
         const Handle* handle = base(real);
         const Path target = path();
         const LSTATUS status = RegDeleteKeyA(real, target.text.c_str());
-        LSTATUS expected = target.split;
-        int key = 0;
+        int found = 0;
         REGSAM baseAccess = 0;
-        if (expected == ERROR_SUCCESS)
-            expected = m_model.resolve(handle, key, baseAccess);
-        int found = key;
-        if (expected == ERROR_SUCCESS && m_model.walk(key, target.names, found) < target.names.size())
-            expected = ERROR_FILE_NOT_FOUND;
+        LSTATUS expected = subKeyTarget(handle, target, found, baseAccess);
         if (expected == ERROR_SUCCESS) {
             const Key& victim = m_model.keys[found];
             if ((baseAccess & writeRights) == 0 || found == 0 || victim.readOnly || !victim.children.empty())
@@ -551,15 +559,9 @@ private:
         const Path target = path();
         const bool readOnly = m_in.ConsumeBool();
         const LSTATUS status = RegStoreSetKeyReadOnlyA(real, target.text.c_str(), readOnly ? TRUE : FALSE);
-        LSTATUS expected = target.split;
-        int key = 0;
+        int found = 0;
         REGSAM rights = 0;
-        if (expected == ERROR_SUCCESS)
-            expected = m_model.resolve(handle, key, rights);
-        int found = key;
-        if (expected == ERROR_SUCCESS && m_model.walk(key, target.names, found) < target.names.size())
-            expected = ERROR_FILE_NOT_FOUND;
-        require(status == expected);
+        require(status == subKeyTarget(handle, target, found, rights));
         if (status == ERROR_SUCCESS)
             m_model.keys[found].readOnly = readOnly;
     }
@@ -644,30 +646,9 @@ private:
 
 } // namespace
 
-namespace {
-
-// The store lives in a folder of its own for the run, removed when the run ends.
-std::filesystem::path& configHome()
-{
-    static std::filesystem::path home;
-    return home;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    configHome() =
-        std::filesystem::temp_directory_path() / ("dawdlex-fuzz-api-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(configHome());
-    std::filesystem::create_directories(configHome());
-    ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
-    RegStoreClose();
-    std::atexit([] {
-        RegStoreClose();
-        std::error_code ignored;
-        std::filesystem::remove_all(configHome(), ignored);
-    });
+    useScratchConfigHome("dawdlex-fuzz-api");
     return 0;
 }
 
