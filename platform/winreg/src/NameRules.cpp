@@ -107,9 +107,16 @@ void append(std::string& out, char32_t c)
 
 std::string NameRules::fold(std::string_view name)
 {
-    std::string out;
-    out.reserve(name.size());
+    // Most names are ASCII: upper-case the leading ASCII run in place and decode only what follows it.
+    std::string out(name);
     std::size_t i = 0;
+    for (; i < out.size() && static_cast<unsigned char>(out[i]) < 0x80; ++i) {
+        if (out[i] >= 'a' && out[i] <= 'z')
+            out[i] = static_cast<char>(out[i] - 0x20);
+    }
+    if (i == out.size())
+        return out;
+    out.resize(i);
     while (i < name.size()) {
         const auto lead = static_cast<unsigned char>(name[i]);
         if (lead < 0x80) {
