@@ -24,21 +24,24 @@ std::string describe(const RegOperation& operation)
 
 } // namespace
 
+// Goes down one level at a time from the last key found, so that a deep path costs one lookup per level.
 LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top)
 {
     top.reset();
     RegistryPath prefix = path;
     prefix.components.clear();
+    RegKey reached;
     for (const std::string& component : path.components) {
         prefix.components.push_back(component);
         RegKey key;
-        const LSTATUS status = openKey(prefix, KEY_READ, key);
+        const LSTATUS status = key.open(reached.isOpen() ? reached.get() : path.root, component, KEY_READ);
         if (status == ERROR_FILE_NOT_FOUND) {
             top = prefix;
             return ERROR_SUCCESS;
         }
         if (status != ERROR_SUCCESS)
             return status;
+        reached = std::move(key);
     }
     return ERROR_SUCCESS;
 }
