@@ -40,13 +40,46 @@ const std::vector<RegistryPath>& roots()
     return paths;
 }
 
-// Every key and value of the store, root by root; roots without content are left out.
-std::vector<ExportedKey> everything()
+// Roots as a set of indexes into roots(). Every store call takes SQLite's file locks, so a run reads and
+// clears only the roots its file names (and those the previous run left content in); the others are merely
+// checked to be empty.
+using RootSet = std::vector<bool>;
+
+RootSet rootsNamedIn(const std::vector<RegOperation>& operations)
+{
+    RootSet named(roots().size(), false);
+    for (const RegOperation& operation : operations) {
+        for (std::size_t i = 0; i < roots().size(); ++i) {
+            if (operation.key.root == roots()[i].root)
+                named[i] = true;
+        }
+    }
+    return named;
+}
+
+bool isEmpty(const RegistryPath& root)
+{
+    RegKey key;
+    require(openKey(root, KEY_READ, key) == ERROR_SUCCESS);
+    DWORD subKeys = 1;
+    DWORD values = 1;
+    require(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) == ERROR_SUCCESS);
+    return subKeys == 0 && values == 0;
+}
+
+// Every key and value of the store, root by root; roots without content are left out. Roots outside
+// `named` must be empty.
+std::vector<ExportedKey> everything(const RootSet& named)
 {
     std::vector<ExportedKey> all;
-    for (const RegistryPath& root : roots()) {
+    for (std::size_t i = 0; i < roots().size(); ++i) {
+        if (!named[i]) {
+            require(isEmpty(roots()[i]));
+            continue;
+        }
         std::vector<ExportedKey> keys;
-        require(RegExporter().collect(root, keys) == ERROR_SUCCESS);
+        require(RegExporter().collect(roots()[i], keys) == ERROR_SUCCESS);
         if (keys.size() == 1 && keys.front().values.empty())
             continue;
         all.insert(all.end(), keys.begin(), keys.end());
@@ -65,17 +98,26 @@ bool sameContents(const std::vector<ExportedKey>& a, const std::vector<ExportedK
     return true;
 }
 
-void wipe()
+void wipe(const RootSet& named)
 {
-    for (const RegistryPath& root : roots()) {
+    for (std::size_t i = 0; i < roots().size(); ++i) {
+        if (!named[i])
+            continue;
         RegKey key;
-        require(openKey(root, KEY_ALL_ACCESS, key) == ERROR_SUCCESS);
+        require(openKey(roots()[i], KEY_ALL_ACCESS, key) == ERROR_SUCCESS);
         std::vector<std::string> names;
         require(readSubkeyNames(key.get(), names) == ERROR_SUCCESS);
         for (const std::string& name : names)
             require(deleteTree(key.get(), name) == ERROR_SUCCESS);
         require(deleteAllValues(key.get()) == ERROR_SUCCESS);
     }
+}
+
+// The roots the previous run may have left content in; at first, all of them.
+RootSet& leftOver()
+{
+    static RootSet left(roots().size(), true);
+    return left;
 }
 
 bool parse(const std::string& bytes, std::vector<RegOperation>& operations)
@@ -102,25 +144,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<RegOperation> operations;
     if (!parse(std::string(reinterpret_cast<const char*>(data), size), operations))
         return 0;
-    wipe();
+    wipe(leftOver());
+    const RootSet named = rootsNamedIn(operations);
+    leftOver() = named;
     const RegImporter::Result result = RegImporter().apply(operations);
     if (!result.succeeded) {
         // All or nothing: a refused import leaves the (empty) store empty.
         if (result.rolledBack)
-            require(everything().empty());
+            require(everything(named).empty());
         return 0;
     }
-    const std::vector<ExportedKey> imported = everything();
+    const std::vector<ExportedKey> imported = everything(named);
     std::string text;
     std::string error;
     if (!formatRegFile(imported, text, error))
         return 0; // a key name the format cannot hold; the exporter says so
     const std::string exported = encodeRegFile(text);
 
-    wipe();
+    wipe(named);
     std::vector<RegOperation> again;
     require(parse(exported, again));
     require(RegImporter().apply(again).succeeded);
-    require(sameContents(everything(), imported));
+    require(sameContents(everything(named), imported));
     return 0;
 }
