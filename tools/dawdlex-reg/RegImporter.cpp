@@ -24,10 +24,14 @@ std::string describe(const RegOperation& operation)
 
 } // namespace
 
-// Goes down one level at a time from the last key found, so that a deep path costs one lookup per level.
+// Most values go into keys that exist by then, which one lookup of the whole path tells. Otherwise it goes
+// down one level at a time from the last key found, so that a deep path costs one lookup per level.
 LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top)
 {
     top.reset();
+    RegKey whole;
+    if (openKey(path, KEY_READ, whole) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
     RegistryPath prefix = path;
     prefix.components.clear();
     RegKey reached;
