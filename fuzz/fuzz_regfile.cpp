@@ -63,8 +63,8 @@ bool isEmpty(const RegistryPath& root)
     require(openKey(root, KEY_READ, key) == ERROR_SUCCESS);
     DWORD subKeys = 1;
     DWORD values = 1;
-    require(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                             nullptr, nullptr, nullptr) == ERROR_SUCCESS);
+    require(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS);
     return subKeys == 0 && values == 0;
 }
 
