@@ -174,6 +174,11 @@ TEST(RegFileParser, NamesTheLineOfEachMistake)
         EXPECT_EQ(error.line, c.line) << c.what << ": " << error.message;
         EXPECT_NE(error.message.find(c.message), std::string::npos) << c.what << ": " << error.message;
     }
+    // The registry calls would cut the path at the NUL and write into a key the file did not name.
+    std::vector<RegOperation> operations;
+    RegFileError error;
+    EXPECT_FALSE(parseRegFile(std::string("REGEDIT4\n[HKCU\\A\0B]\n", 20), operations, error));
+    EXPECT_NE(error.message.find("NUL"), std::string::npos) << error.message;
 }
 
 TEST(RegFileWriter, WritesEachValueAsWindowsDoes)

@@ -95,6 +95,11 @@ bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& e
                                        "HKCR, HKU or HKCC)";
         return false;
     }
+    // The registry calls take key paths as C strings, so a NUL would silently cut the path short.
+    if (text.find('\0') != std::string_view::npos) {
+        error = "a key name cannot contain a NUL character";
+        return false;
+    }
     if (slash == std::string_view::npos)
         return true;
     std::size_t start = slash + 1;
