@@ -2,8 +2,11 @@
 
 #include <winreg_store.h>
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include <unistd.h>
@@ -16,6 +19,16 @@ std::filesystem::path& configHome()
     return home;
 }
 
+// A fuzz run is one process with a store of its own, so SQLite's file locks, taken afresh by every registry
+// call, only cost time: over a quarter of it in these targets. Exclusive locking mode takes them once and
+// keeps the log's index in memory. Sharing the store between processes is the reliability tests' concern.
+int lockExclusively(sqlite3* db, const char**, const sqlite3_api_routines*)
+{
+    if (sqlite3_db_readonly(db, "main") == 1)
+        return SQLITE_OK; // the one-off look at the file before the store opens it
+    return sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 void useScratchConfigHome(const std::string& prefix)
@@ -25,6 +38,8 @@ void useScratchConfigHome(const std::string& prefix)
     std::filesystem::create_directories(configHome());
     ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
     RegStoreClose();
+    if (sqlite3_auto_extension(reinterpret_cast<void (*)()>(&lockExclusively)) != SQLITE_OK)
+        throw std::runtime_error("SQLite refused the exclusive locking mode");
     std::atexit([] {
         RegStoreClose();
         std::error_code ignored;
