@@ -174,11 +174,15 @@ TEST(RegFileParser, NamesTheLineOfEachMistake)
         EXPECT_EQ(error.line, c.line) << c.what << ": " << error.message;
         EXPECT_NE(error.message.find(c.message), std::string::npos) << c.what << ": " << error.message;
     }
-    // The registry calls would cut the path at the NUL and write into a key the file did not name.
-    std::vector<RegOperation> operations;
-    RegFileError error;
-    EXPECT_FALSE(parseRegFile(std::string("REGEDIT4\n[HKCU\\A\0B]\n", 20), operations, error));
-    EXPECT_NE(error.message.find("NUL"), std::string::npos) << error.message;
+    // The registry calls would cut a key path or value name at the NUL and write where the file did not say.
+    using namespace std::string_literals;
+    for (const std::string& text : {"REGEDIT4\n[HKCU\\A\0B]\n"s, "REGEDIT4\n[HKCU\\A]\n\"v\0w\"=\"x\"\n"s}) {
+        std::vector<RegOperation> operations;
+        RegFileError error;
+        EXPECT_FALSE(parseRegFile(text, operations, error));
+        EXPECT_NE(error.message.find("NUL"), std::string::npos) << error.message;
+        EXPECT_EQ(error.line, text.find('"') == std::string::npos ? 2U : 3U) << error.message;
+    }
 }
 
 TEST(RegFileWriter, WritesEachValueAsWindowsDoes)

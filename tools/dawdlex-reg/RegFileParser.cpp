@@ -260,6 +260,9 @@ private:
         const std::string problem = checkValueNameLimit(operation.value.name);
         if (!problem.empty())
             return fail(number, problem);
+        // As with key paths: the registry calls would cut the name at the NUL and set another value.
+        if (operation.value.name.find('\0') != std::string::npos)
+            return fail(number, "a value name cannot contain a NUL character");
         while (pos < s.size() && isBlank(s[pos]))
             ++pos;
         if (pos == s.size() || s[pos] != '=')
