@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace dawdlex {
 
 namespace {
@@ -53,6 +55,8 @@ QLineEdit* makeTextBox(const QString& text, QRect geometry, QWidget* parent)
 {
     auto* box = new QLineEdit(text, parent);
     box->setGeometry(geometry);
+    // The line edit's default cap would cut longer stored texts at the next save.
+    box->setMaxLength(std::numeric_limits<int>::max());
     return box;
 }
 
@@ -177,6 +181,8 @@ void Form2::setFocusOrder()
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
+    // Where typing goes when the window is first activated; otherwise the banner, made first, would take it.
+    Pmess->setFocus(Qt::OtherFocusReason);
 }
 
 // The handlers run on every change, the program's own included, nested in the code that made it.

@@ -201,6 +201,8 @@ void Form1::Picture1_Click()
     }
     m_form2->show();
     m_form2->raise();
+    // Shown is not enough: typing must reach the window the user just opened.
+    m_form2->activateWindow();
 }
 
 void Form1::Command1_Click()
@@ -269,6 +271,11 @@ void Form1::showBuiltInIcon(int index)
 bool Form1::showIconFile(const QString& path)
 {
     QImageReader reader(path);
+    // Only the box's top-left corner is ever shown. Formats that can read a region read only that; the
+    // others decode the whole picture, so the default cap on its size would refuse pictures the format
+    // allows. How big a picture can be is left to the format and the memory there is.
+    reader.setClipRect(QRect(QPoint(0, 0), Picture1->size()));
+    reader.setAllocationLimit(0);
     const QImage image = reader.read();
     if (image.isNull()) {
         return false;

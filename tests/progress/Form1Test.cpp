@@ -5,9 +5,11 @@
 #include "options/PictureBox.h"
 #include "tests/support/OptionsFakes.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,14 +141,26 @@ TEST_F(Form1Test, StoredSettingsShapeTheStart)
     EXPECT_EQ(pixels(form.Picture1->picture()), pixels(QPixmap(":/dawdlex/icons/cd.svg")));
 }
 
+// Keys go to the focus window: the Options window must be it after a click on the icon, also when it was
+// already open behind the main window.
+bool hasKeyboard(QWidget* window)
+{
+    return QTest::qWaitFor([window] { return QGuiApplication::focusWindow() == window->windowHandle(); }, 2000);
+}
+
 TEST_F(Form1Test, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
 {
     form.Form_Load();
     form.show();
     QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(form.options()->isVisible());
+    EXPECT_TRUE(hasKeyboard(form.options()));
+    EXPECT_EQ(QApplication::focusWidget(), form.options()->Pmess);
+    form.activateWindow();
+    ASSERT_TRUE(hasKeyboard(&form));
     QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(form.options()->isVisible());
+    EXPECT_TRUE(hasKeyboard(form.options()));
     EXPECT_TRUE(form.isVisible());
 }
 
@@ -241,6 +255,11 @@ TEST_F(Form1Test, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
 constexpr char kRedGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
                            ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
 
+// The same red pixel in the top-left corner of an 8000 x 8000 picture: decoded whole it is above the
+// size Qt refuses by default, though the format allows it.
+constexpr char kHugeGif[] = "GIF89a\x40\x1f\x40\x1f\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+                            ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+
 TEST_F(Form1Test, CustomPicturesInEachFormatShow)
 {
     QTemporaryDir dir;
@@ -252,7 +271,8 @@ TEST_F(Form1Test, CustomPicturesInEachFormatShow)
     const std::vector<std::pair<QString, QColor>> files{
         {dir.filePath("blue.ico"), Qt::blue},
         {dir.filePath("blue.bmp"), Qt::blue},
-        {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red}};
+        {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red},
+        {writeFile(dir, "huge.gif", QByteArray(kHugeGif, sizeof kHugeGif - 1)), Qt::red}};
     form.Form_Load();
     Form2& options = *form.options();
     options.IconList->setCurrentIndex(7);
@@ -262,6 +282,7 @@ TEST_F(Form1Test, CustomPicturesInEachFormatShow)
         const QImage shown = form.Picture1->picture().toImage();
         ASSERT_FALSE(shown.isNull()) << path.toStdString();
         EXPECT_EQ(shown.pixelColor(0, 0), colour) << path.toStdString();
+        EXPECT_LE(shown.width(), 33) << path.toStdString();
     }
     EXPECT_TRUE(messages.empty());
 }
