@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QThread>
+
+#include <cstdlib>
 
 #ifndef _WIN32
 #include <atomic>
@@ -15,10 +18,16 @@
 
 namespace dawdlex {
 
+namespace {
+// The one live object, for the exit hook; only the user-interface thread sets and reads it.
+ProgramEnd* g_live = nullptr;
+} // namespace
+
 #ifndef _WIN32
 namespace {
 
-constexpr int kEndSignals[] = {SIGTERM, SIGINT};
+// SIGHUP: the terminal that started the program was closed.
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The pipe's write end, for the signal handler; -1 while no ProgramEnd exists.
 std::atomic<int> g_wakeFd{-1};
@@ -49,11 +58,29 @@ ProgramEnd::ProgramEnd(std::function<void()> end, QObject* parent) : QObject(par
         connect(app, &QCoreApplication::aboutToQuit, this, &ProgramEnd::request);
     }
     installSignalHandlers();
+    g_live = this;
+    [[maybe_unused]] static const bool hooked = std::atexit(&ProgramEnd::onExit) == 0;
 }
 
 ProgramEnd::~ProgramEnd()
 {
+    g_live = nullptr;
     removeSignalHandlers();
+}
+
+void ProgramEnd::onExit()
+{
+    ProgramEnd* live = g_live;
+    if (!live || live->m_requested || !live->m_saveAtExit) {
+        return;
+    }
+    // exit() from another thread would race the user-interface thread over the settings.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        return;
+    }
+    live->m_requested = true;
+    live->m_saveAtExit();
 }
 
 void ProgramEnd::request()

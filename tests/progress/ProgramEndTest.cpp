@@ -14,9 +14,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
@@ -198,6 +202,7 @@ TEST_P(ProgramEndRequest, SavesOnceThroughFormUnload)
 INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
                          ::testing::Values(EndRequest{"SIGTERM", [] { std::raise(SIGTERM); }},
                                            EndRequest{"SIGINT", [] { std::raise(SIGINT); }},
+                                           EndRequest{"SIGHUP", [] { std::raise(SIGHUP); }},
                                            EndRequest{"Quit",
                                                       [] {
                                                           QTimer::singleShot(
@@ -246,6 +251,29 @@ TEST(ProgramEnd, CallsTheHandlerOnceAndRestoresTheSignalHandlers)
     struct sigaction after = {};
     sigaction(SIGTERM, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+// When the X server ends, Qt's platform layer calls exit() from the event loop; the settings are saved
+// then, unless the end handler already ran, and only by a live object.
+TEST(ProgramEndDeathTest, ExitWithoutARequestSavesOnce)
+{
+    using ::testing::HasSubstr;
+    using ::testing::Not;
+    const auto program = [](bool requested, bool live) {
+        auto end = std::make_unique<ProgramEnd>([] { std::fputs("ended\n", stderr); });
+        end->setSaveAtExit([] { std::fputs("saved\n", stderr); });
+        if (requested) {
+            end->request();
+        }
+        if (!live) {
+            end.reset();
+        }
+        std::fflush(stderr);
+        std::exit(1);
+    };
+    EXPECT_EXIT(program(false, true), ::testing::ExitedWithCode(1), AllOf(HasSubstr("saved"), Not(HasSubstr("ended"))));
+    EXPECT_EXIT(program(true, true), ::testing::ExitedWithCode(1), AllOf(HasSubstr("ended"), Not(HasSubstr("saved"))));
+    EXPECT_EXIT(program(false, false), ::testing::ExitedWithCode(1), Not(HasSubstr("saved")));
 }
 
 } // namespace
