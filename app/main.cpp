@@ -1,8 +1,32 @@
+#include "app/SingleInstance.h"
 #include "progress/Form1.h"
 #include "progress/ProgramEnd.h"
 
 #include <QApplication>
 #include <QIcon>
+
+#ifndef _WIN32
+#include <winreg_store.h>
+#endif
+
+namespace {
+
+// The window the user deals with now: a box the start-up is waiting on, else the main window.
+void bringToFront(QWidget& mainWindow)
+{
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window) {
+        window = &mainWindow;
+    }
+    if (!window->isVisible()) {
+        return;
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -13,9 +37,24 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral(DAWDLEX_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
 
+#ifndef _WIN32
+    // A second program on the same settings would save over the first one's edits when it ends.
+    dawdlex::SingleInstance instance(QString::fromLocal8Bit(RegStorePath()));
+    if (instance.claim() == dawdlex::SingleInstance::Role::Another) {
+        return 0;
+    }
+#endif
+
     dawdlex::Form1 form;
-    // SIGTERM, SIGINT, the session's end and quitting all leave through Form_Unload, which saves once.
+    // SIGTERM, SIGINT, SIGHUP, the session's end and quitting all leave through Form_Unload, which saves
+    // once.
     dawdlex::ProgramEnd end([&form] { form.Form_Unload(); });
+    // The X server ending under the program: the windows are gone, the edits in them can still be saved.
+    end.setSaveAtExit([&form] { form.SetReg(); });
+#ifndef _WIN32
+    QObject::connect(&instance, &dawdlex::SingleInstance::activationRequested, &form,
+                     [&form] { bringToFront(form); });
+#endif
     form.Form_Load();
     // An end requested while a start-up message box was open has already saved.
     if (end.requested()) {
