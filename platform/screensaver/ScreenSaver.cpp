@@ -16,9 +16,12 @@ bool setScreenSaverActive(bool active)
 
 #else
 
-#include <X11/Xlib.h>
+#include "platform/screensaver/ScreenSaverOffHelper.h"
 
 #include <memory>
+
+// Last: Xlib's macros clash with Qt's headers.
+#include <X11/Xlib.h>
 
 namespace dawdlex::platform {
 namespace {
@@ -51,9 +54,8 @@ private:
     XErrorHandler m_previous;
 };
 
-} // namespace
-
-bool setScreenSaverActive(bool active)
+// The X server's own screen saver: all there is to switch on a bare X server.
+bool setXServerScreenSaver(bool active)
 {
     const DisplayConnection display(XOpenDisplay(nullptr));
     if (!display)
@@ -69,6 +71,18 @@ bool setScreenSaverActive(bool active)
     XSetScreenSaver(display.get(), active ? -1 : 0, interval, preferBlanking, allowExposures);
     XSync(display.get(), False);
     return !g_requestFailed;
+}
+
+} // namespace
+
+// Desktops keep their own idle timers and most ignore the X server's timeout; they all honour an idle
+// inhibit on the session bus, which the helper holds for as long as the screen saver is to stay off.
+bool setScreenSaverActive(bool active)
+{
+    if (!ScreenSaverOffHelper::available()) {
+        return setXServerScreenSaver(active);
+    }
+    return active ? ScreenSaverOffHelper::switchOn() : ScreenSaverOffHelper::switchOff();
 }
 
 } // namespace dawdlex::platform
