@@ -78,17 +78,18 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // The bus going away ends the session for this helper; the X connection's end is watched by the
-    // suspension, which ends the process.
+    // The bus going away (the user logged off) ends the helper; so does the X connection's end, which the
+    // suspension watches.
     bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
                 QStringLiteral("Disconnected"), &app, SLOT(quit()));
+    // Qt does not promise to pass that signal on; a look now and then catches a bus gone without it.
     QTimer busCheck;
     QObject::connect(&busCheck, &QTimer::timeout, &app, [] {
         if (!QDBusConnection::sessionBus().isConnected()) {
             QCoreApplication::quit();
         }
     });
-    busCheck.start(1000);
+    busCheck.start(2000);
     return app.exec();
 }
 
