@@ -25,7 +25,8 @@ SingleInstance::SingleInstance(const QString& store, QObject* parent) : QObject(
         folder = QDir::tempPath();
     }
     // Socket paths are short (108 bytes), store paths need not be: a hash names the store.
-    const QByteArray hash = QCryptographicHash::hash(store.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(store.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     const QString base = folder + QStringLiteral("/dawdlex-") + QString::fromLatin1(hash);
     m_lockPath = base + QStringLiteral(".lock");
     m_socketPath = base + QStringLiteral(".socket");

@@ -46,8 +46,7 @@ bool processGone(qint64 pid)
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
-template<typename Done>
-bool waitFor(Done done)
+template <typename Done> bool waitFor(Done done)
 {
     const QDeadlineTimer deadline(kWaitMs);
     while (!done()) {
@@ -101,8 +100,8 @@ bool ScreenSaverOffHelper::switchOn()
         return true;
     }
     QDBusMessage release = QDBusMessage::createMethodCall(
-        busName(), QString::fromLatin1(screensaveroff::kObjectPath), QString::fromLatin1(screensaveroff::kInterface),
-        QString::fromLatin1(screensaveroff::kReleaseMethod));
+        busName(), QString::fromLatin1(screensaveroff::kObjectPath),
+        QString::fromLatin1(screensaveroff::kInterface), QString::fromLatin1(screensaveroff::kReleaseMethod));
     release.setAutoStartService(false);
     bus.call(release, QDBus::Block, kWaitMs);
     return waitFor([&] { return !nameOwned(bus); });

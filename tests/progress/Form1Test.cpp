@@ -145,7 +145,8 @@ TEST_F(Form1Test, StoredSettingsShapeTheStart)
 // already open behind the main window.
 bool hasKeyboard(QWidget* window)
 {
-    return QTest::qWaitFor([window] { return QGuiApplication::focusWindow() == window->windowHandle(); }, 2000);
+    return QTest::qWaitFor([window] { return QGuiApplication::focusWindow() == window->windowHandle(); },
+                           2000);
 }
 
 TEST_F(Form1Test, ClickingThePictureShowsTheOptionsAndKeepsThemShown)

@@ -271,8 +271,10 @@ TEST(ProgramEndDeathTest, ExitWithoutARequestSavesOnce)
         std::fflush(stderr);
         std::exit(1);
     };
-    EXPECT_EXIT(program(false, true), ::testing::ExitedWithCode(1), AllOf(HasSubstr("saved"), Not(HasSubstr("ended"))));
-    EXPECT_EXIT(program(true, true), ::testing::ExitedWithCode(1), AllOf(HasSubstr("ended"), Not(HasSubstr("saved"))));
+    EXPECT_EXIT(program(false, true), ::testing::ExitedWithCode(1),
+                AllOf(HasSubstr("saved"), Not(HasSubstr("ended"))));
+    EXPECT_EXIT(program(true, true), ::testing::ExitedWithCode(1),
+                AllOf(HasSubstr("ended"), Not(HasSubstr("saved"))));
     EXPECT_EXIT(program(false, false), ::testing::ExitedWithCode(1), Not(HasSubstr("saved")));
 }
 

@@ -44,7 +44,8 @@ IdleInhibitor::IdleInhibitor(QDBusConnection bus, QObject* parent) : QObject(par
 {
     m_watcher = new QDBusServiceWatcher(this);
     m_watcher->setConnection(m_bus);
-    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration);
+    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForRegistration |
+                            QDBusServiceWatcher::WatchForUnregistration);
     for (const auto& service : kServices) {
         m_watcher->addWatchedService(QString::fromLatin1(service.name));
     }
@@ -79,12 +80,13 @@ int IdleInhibitor::inhibitPresent()
 void IdleInhibitor::inhibit(int index)
 {
     const InhibitService& service = kServices[std::size_t(index)];
-    if (std::any_of(m_cookies.begin(), m_cookies.end(), [index](const Held& h) { return h.service == index; })) {
+    if (std::any_of(m_cookies.begin(), m_cookies.end(),
+                    [index](const Held& h) { return h.service == index; })) {
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(service.name),
-                                                       QString::fromLatin1(service.path),
-                                                       QString::fromLatin1(service.interface), QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(service.name), QString::fromLatin1(service.path),
+                                       QString::fromLatin1(service.interface), QStringLiteral("Inhibit"));
     const QString appId = QString::fromLatin1(screensaveroff::kApplicationId);
     const QString reason = QString::fromLatin1(screensaveroff::kReason);
     if (service.sessionManager) {

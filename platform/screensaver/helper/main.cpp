@@ -26,8 +26,7 @@ class ReleaseService : public QObject
 public:
     ReleaseService(IdleInhibitor& inhibitor, XScreenSaverSuspension& suspension)
         : m_inhibitor(inhibitor), m_suspension(suspension)
-    {
-    }
+    {}
 
 public slots:
     Q_SCRIPTABLE void Release()
@@ -80,8 +79,9 @@ int main(int argc, char** argv)
 
     // The bus going away (the user logged off) ends the helper; so does the X connection's end, which the
     // suspension watches.
-    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
-                QStringLiteral("Disconnected"), &app, SLOT(quit()));
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), &app,
+                SLOT(quit()));
     // Qt does not promise to pass that signal on; a look now and then catches a bus gone without it.
     QTimer busCheck;
     QObject::connect(&busCheck, &QTimer::timeout, &app, [] {
