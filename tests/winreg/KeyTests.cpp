@@ -274,36 +274,87 @@ TEST_F(KeyTest, ClosedNullAndUnknownHandlesAreInvalid)
 #endif
 }
 
-TEST_F(KeyTest, ReadHandleCannotWrite)
+// A client's delete-tree helper deletes each key through a handle it opened for listing only, and lists
+// the same subkey again when that fails: without end, if it always fails.
+TEST_F(KeyTest, ValuesNeedTheHandlesAccessKeysOnlyTheKeysOwn)
 {
-    HKEY key = create("Guarded");
+    struct Case
+    {
+        const char* what;
+        REGSAM access;
+        LSTATUS (*call)(HKEY);
+        LSTATUS expected;
+    };
+    const Case cases[] = {
+        {"set value, read handle", KEY_READ, [](HKEY h) { return setString(h, "v", "x"); },
+         ERROR_ACCESS_DENIED},
+        {"delete value, read handle", KEY_READ, [](HKEY h) { return RegDeleteValueA(h, "v"); },
+         ERROR_ACCESS_DENIED},
+        {"query value, write handle", KEY_WRITE,
+         [](HKEY h) { return RegQueryValueExA(h, "v", nullptr, nullptr, nullptr, nullptr); },
+         ERROR_ACCESS_DENIED},
+        {"set value, write handle", KEY_WRITE, [](HKEY h) { return setString(h, "v", "x"); }, ERROR_SUCCESS},
+        {"create subkey, notify handle", KEY_NOTIFY,
+         [](HKEY h) {
+             HKEY sub = nullptr;
+             const LSTATUS status =
+                 RegCreateKeyExA(h, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+             RegCloseKey(sub);
+             return status;
+         },
+         ERROR_SUCCESS},
+        {"delete subkey, listing handle", KEY_ENUMERATE_SUB_KEYS,
+         [](HKEY h) { return RegDeleteKeyA(h, "B"); }, ERROR_SUCCESS},
+        {"delete itself, listing handle", KEY_ENUMERATE_SUB_KEYS,
+         [](HKEY h) {
+             const LSTATUS status = RegDeleteKeyA(h, "B");
+             return status != ERROR_SUCCESS ? status : RegDeleteKeyA(h, "");
+         },
+         ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = std::string("Guarded\\") + c.what;
+        HKEY key = create((path + "\\B").c_str());
+        RegCloseKey(key);
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, c.access, &key), ERROR_SUCCESS);
+        EXPECT_EQ(c.call(key), c.expected);
+        RegCloseKey(key);
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(key).size(), std::size(cases) - 1);
     RegCloseKey(key);
-    HKEY reader = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_READ, &reader), ERROR_SUCCESS);
-    EXPECT_EQ(setString(reader, "v", "x"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueA(reader, "v"), ERROR_ACCESS_DENIED);
-#ifndef _WIN32
-    // Windows refuses the null subkey, and looks for the right to delete on the key, not on the handle.
-    EXPECT_EQ(RegDeleteKeyA(reader, nullptr), ERROR_ACCESS_DENIED);
-#endif
+}
 
-    HKEY writer = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_WRITE, &writer), ERROR_SUCCESS);
-    EXPECT_EQ(setString(writer, "v", "x"), ERROR_SUCCESS);
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
-    RegCloseKey(writer);
-
-    SKIP_UNDER_WINE("it creates subkeys through a handle without KEY_CREATE_SUB_KEY");
-    HKEY sub = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(reader, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
-              ERROR_ACCESS_DENIED);
-    DWORD count = 7;
-    EXPECT_EQ(RegQueryInfoKeyA(reader, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr),
+TEST_F(KeyTest, PredefinedKeysAreKnownByTheirLow32Bits)
+{
+    // As a handle comes back from a 32-bit integer without sign extension.
+    const auto zeroExtended = [](HKEY root) {
+        return reinterpret_cast<HKEY>(
+            static_cast<ULONG_PTR>(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root))));
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(zeroExtended(HKEY_CURRENT_USER), "Wide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(count, 0u);
-    RegCloseKey(reader);
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Wide", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::vector<HKEY> roots{HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                            HKEY_CURRENT_CONFIG};
+#ifndef _WIN32
+    roots.push_back(HKEY_DYN_DATA);
+#endif
+    for (HKEY root : roots) {
+        EXPECT_EQ(RegOpenKeyExA(zeroExtended(root), nullptr, 0, KEY_READ, &key), ERROR_SUCCESS) << root;
+        RegCloseKey(key);
+        EXPECT_EQ(RegCloseKey(zeroExtended(root)), ERROR_SUCCESS) << root;
+    }
+#ifndef _WIN32
+    EXPECT_EQ(RegOpenKeyExA(zeroExtended(HKEY_PERFORMANCE_DATA), nullptr, 0, KEY_READ, &key),
+              ERROR_INVALID_HANDLE);
+#endif
 }
 
 // The store's own calls and files: Linux only.

@@ -40,10 +40,15 @@ LSTATUS giveData(const std::vector<BYTE>& data, BYTE* buffer, DWORD* length)
     return ERROR_SUCCESS;
 }
 
+bool fits(const std::string& text, DWORD length)
+{
+    return text.size() + 1 <= length;
+}
+
 // A name and its terminator into a buffer of *length characters; nothing is copied when it does not fit.
 LSTATUS giveName(const std::string& name, char* buffer, DWORD* length)
 {
-    if (name.size() + 1 > *length)
+    if (!fits(name, *length))
         return ERROR_MORE_DATA;
     std::memcpy(buffer, name.c_str(), name.size() + 1);
     *length = static_cast<DWORD>(name.size());
@@ -151,10 +156,10 @@ LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys,
-                                 bool storeWritable)
+LSTATUS RegistryApi::checkCreate(const Key& parent, std::size_t newKeys, bool storeWritable)
 {
-    if ((target.access & KEY_CREATE_SUB_KEY) == 0 || parent.readOnly || !storeWritable)
+    // The right to create comes from the key, not from the handle it is reached through.
+    if (parent.readOnly || !storeWritable)
         return ERROR_ACCESS_DENIED;
     if (parent.depth + static_cast<long long>(newKeys) > NameRules::maxDepth)
         return ERROR_INVALID_PARAMETER;
@@ -262,7 +267,7 @@ LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKE
             *disposition = REG_OPENED_EXISTING_KEY;
         return status;
     }
-    status = checkCreate(target, found, names.size() - matched, kind == Kind::Write);
+    status = checkCreate(found, names.size() - matched, kind == Kind::Write);
     if (status != ERROR_SUCCESS)
         return status;
     for (std::size_t i = matched; i < names.size(); ++i)
@@ -283,10 +288,10 @@ LSTATUS RegistryApi::closeKey(HKEY key)
 
 LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
 {
-    return changeSubKey(base, subKey, [&](const Target& target, const Key& found) -> LSTATUS {
-        // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first.
-        if ((target.access & writeRights) == 0 || found.isRoot || found.readOnly ||
-            m_store->hasChildren(found.id))
+    return changeSubKey(base, subKey, [&](const Target&, const Key& found) -> LSTATUS {
+        // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first. As for
+        // creation, the handle's access does not matter: a handle opened to list subkeys may delete.
+        if (found.isRoot || found.readOnly || m_store->hasChildren(found.id))
             return ERROR_ACCESS_DENIED;
         m_store->removeKey(found.id);
         return ERROR_SUCCESS;
@@ -341,11 +346,17 @@ LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLen
         const auto value = m_store->valueAt(found.id, index);
         if (!value)
             return ERROR_NO_MORE_ITEMS;
-        const LSTATUS status = giveName(value->name, name, nameLength);
-        if (status != ERROR_SUCCESS)
-            return status;
+        // Type and data size are reported even when a buffer is too small; the name and its count are
+        // changed only when everything fits.
         if (type)
             *type = value->type;
+        const bool nameFits = fits(value->name, *nameLength);
+        if (!nameFits || (data && *dataLength < value->data.size())) {
+            if (dataLength)
+                *dataLength = static_cast<DWORD>(value->data.size());
+            return ERROR_MORE_DATA;
+        }
+        giveName(value->name, name, nameLength);
         return giveData(value->data, data, dataLength);
     });
 }
@@ -358,8 +369,11 @@ LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* d
         if ((target.access & KEY_QUERY_VALUE) == 0)
             return ERROR_ACCESS_DENIED;
         const auto value = m_store->value(target.key.id, nameOf(name));
-        if (!value)
+        if (!value) {
+            if (dataLength)
+                *dataLength = 0;
             return ERROR_FILE_NOT_FOUND;
+        }
         if (type)
             *type = value->type;
         return giveData(value->data, data, dataLength);

@@ -71,8 +71,7 @@ private:
     // when it is missing.
     template <typename Change> LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
     LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
-    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys,
-                        bool storeWritable);
+    LSTATUS checkCreate(const RegistryStore::Key& parent, std::size_t newKeys, bool storeWritable);
 
     std::unique_ptr<RegistryStore> m_store;
     // ERROR_BADDB once the file proved not to be a store of ours or damaged; kept until closeStore().

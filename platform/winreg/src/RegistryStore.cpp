@@ -72,8 +72,12 @@ std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
         {HKEY_CURRENT_CONFIG, 6},
         {HKEY_DYN_DATA, 7},
     }};
+    // A predefined key that went through a 32-bit integer may come back zero-extended.
+    const auto low = [](HKEY key) {
+        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key));
+    };
     for (const auto& [root, id] : roots) {
-        if (root == handle)
+        if (low(root) == low(handle))
             return id;
     }
     return std::nullopt;

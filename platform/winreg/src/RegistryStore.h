@@ -54,7 +54,8 @@ public:
     static std::unique_ptr<RegistryStore> open(const std::string& path, LSTATUS& status);
     ~RegistryStore();
 
-    // The key id of a predefined root handle; nullopt for any other handle, HKEY_PERFORMANCE_DATA included.
+    // The key id of a predefined root handle, known by its low 32 bits alone; nullopt for any other handle,
+    // HKEY_PERFORMANCE_DATA included.
     static std::optional<std::int64_t> rootId(HKEY handle);
 
     const std::string& path() const { return m_path; }
