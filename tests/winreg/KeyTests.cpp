@@ -1,8 +1,10 @@
 #include "StoreFixture.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 #ifndef _WIN32
+#include <sqlite3.h>
 #include <sys/stat.h>
 #endif
 
@@ -357,6 +359,167 @@ TEST_F(KeyTest, PredefinedKeysAreKnownByTheirLow32Bits)
 #endif
 }
 
+TEST_F(KeyTest, AClassIsKeptForTheKeyCreatedWithIt)
+{
+    HKEY key = create("Classes");
+    HKEY leaf = nullptr;
+    char leafClass[] = "leaf class";
+    ASSERT_EQ(RegCreateKeyExA(key, "Mid\\Leaf", 0, leafClass, 0, KEY_ALL_ACCESS, nullptr, &leaf, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(leaf);
+    RegCloseKey(key);
+#ifndef _WIN32
+    RegStoreClose();
+#endif
+
+    HKEY mid = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Classes\\Mid", 0, KEY_READ, &mid), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(mid, "Leaf", 0, KEY_READ, &leaf), ERROR_SUCCESS);
+    DWORD maxClass = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(mid, nullptr, nullptr, nullptr, nullptr, nullptr, &maxClass, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(maxClass, 10u);
+
+    enum class Call
+    {
+        Info,
+        Enum
+    };
+    struct Case
+    {
+        Call call;
+        bool buffer;
+        bool length;
+        DWORD size;
+        LSTATUS expected;
+        const char* text; // what the buffer holds afterwards; null: untouched
+        DWORD lengthAfter;
+    };
+    const auto check = [&](const Case& c) {
+        SCOPED_TRACE(testing::Message() << (c.call == Call::Info ? "info" : "enum") << " size " << c.size
+                                        << (c.buffer ? "" : " no buffer") << (c.length ? "" : " no length"));
+        char text[16];
+        std::memset(text, '#', sizeof text);
+        DWORD length = c.size;
+        char* buffer = c.buffer ? text : nullptr;
+        DWORD* lengthPointer = c.length ? &length : nullptr;
+        char name[8];
+        DWORD nameLength = sizeof name;
+        const LSTATUS status =
+            c.call == Call::Info
+                ? RegQueryInfoKeyA(leaf, buffer, lengthPointer, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr)
+                : RegEnumKeyExA(mid, 0, name, &nameLength, nullptr, buffer, lengthPointer, nullptr);
+        EXPECT_EQ(status, c.expected);
+        if (c.length) {
+            EXPECT_EQ(length, c.lengthAfter);
+        }
+        if (c.text) {
+            EXPECT_STREQ(text, c.text);
+        }
+        if (c.call == Call::Enum && status == ERROR_SUCCESS) {
+            EXPECT_STREQ(name, "Leaf");
+        }
+#ifndef _WIN32
+        // Windows does not say what a short buffer holds afterwards.
+        if (!c.text) {
+            EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, '#'));
+        }
+#endif
+    };
+    for (const Case& c : {
+             Case{Call::Info, true, true, 11, ERROR_SUCCESS, "leaf class", 10},
+             Case{Call::Info, false, true, 0, ERROR_SUCCESS, nullptr, 10},
+             Case{Call::Info, true, false, 0, ERROR_INVALID_PARAMETER, nullptr, 0},
+             Case{Call::Enum, true, true, 11, ERROR_SUCCESS, "leaf class", 10},
+         })
+        check(c);
+
+    SKIP_UNDER_WINE("a short class buffer gets what fits and its count; RegEnumKeyExA does not check its "
+                    "pointers; keys made on the way, and an existing key opened, get the class too");
+    for (const Case& c : {
+             Case{Call::Info, true, true, 10, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Info, true, true, 4, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, true, 10, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, true, 4, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, false, 0, ERROR_INVALID_PARAMETER, nullptr, 0},
+         })
+        check(c);
+
+    // Keys made on the way to the new one have no class, and opening a key leaves its class alone.
+    char text[16] = "#";
+    DWORD length = sizeof text;
+    EXPECT_EQ(RegQueryInfoKeyA(mid, text, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(length, 0u);
+    EXPECT_STREQ(text, "");
+    RegCloseKey(mid);
+    RegCloseKey(leaf);
+    char otherClass[] = "other";
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Classes\\Mid\\Leaf", 0, otherClass, 0, KEY_ALL_ACCESS,
+                              nullptr, &leaf, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    length = sizeof text;
+    EXPECT_EQ(RegQueryInfoKeyA(leaf, text, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(text, "leaf class");
+    RegCloseKey(leaf);
+}
+
+std::int64_t ticksOf(const FILETIME& time)
+{
+    return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+// The clock as FILETIME ticks: 100 ns since 1601, UTC.
+std::int64_t ticksNow()
+{
+    const auto sinceUnixEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return sinceUnixEpoch.count() * 10 + 116'444'736'000'000'000;
+}
+
+std::int64_t lastWriteOf(HKEY key)
+{
+    FILETIME time{};
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, &time),
+              ERROR_SUCCESS);
+    return ticksOf(time);
+}
+
+TEST_F(KeyTest, KeysKeepTheTimeTheyWereWritten)
+{
+    // The clocks of the registry and of the test may round differently.
+    constexpr std::int64_t slack = 20'000'000;
+    const std::int64_t before = ticksNow();
+    HKEY key = create("Timed\\Child");
+    const std::int64_t after = ticksNow();
+
+    const std::int64_t created = lastWriteOf(key);
+    EXPECT_GE(created, before - slack);
+    EXPECT_LE(created, after + slack);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Timed", 0, KEY_READ, &parent), ERROR_SUCCESS);
+    char name[8];
+    DWORD length = sizeof name;
+    FILETIME listed{};
+    ASSERT_EQ(RegEnumKeyExA(parent, 0, name, &length, nullptr, nullptr, nullptr, &listed), ERROR_SUCCESS);
+    EXPECT_EQ(ticksOf(listed), created);
+
+    ASSERT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    EXPECT_GE(lastWriteOf(key), created);
+    EXPECT_LE(lastWriteOf(key), ticksNow() + slack);
+    EXPECT_NE(lastWriteOf(HKEY_CURRENT_USER), 0);
+    RegCloseKey(parent);
+    RegCloseKey(key);
+}
+
 // The store's own calls and files: Linux only.
 #ifndef _WIN32
 TEST_F(KeyTest, ReadOnlyKeyOpensForReadingOnly)
@@ -434,6 +597,71 @@ TEST_F(KeyTest, StoreFileWithoutOwnerWriteMakesEveryKeyReadOnly)
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     RegCloseKey(opened);
+}
+
+TEST_F(KeyTest, EachChangeStampsTheKeysItChanges)
+{
+    RegCloseKey(create("T\\K\\Old"));
+    enum Stamped
+    {
+        None = 0,
+        Parent = 1, // T
+        Key = 2,    // T\K
+        Child = 4,  // T\K\Old
+    };
+    struct Case
+    {
+        const char* what;
+        LSTATUS (*change)(HKEY k);
+        int stamped;
+    };
+    const Case cases[] = {
+        {"value set", [](HKEY k) { return setString(k, "v", "1"); }, Key},
+        {"value replaced", [](HKEY k) { return setString(k, "V", "2"); }, Key},
+        {"value deleted", [](HKEY k) { return RegDeleteValueA(k, "v"); }, Key},
+        {"missing value deleted",
+         [](HKEY k) -> LSTATUS {
+             return RegDeleteValueA(k, "v") == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : ERROR_BADDB;
+         },
+         None},
+        {"subkey created",
+         [](HKEY k) {
+             HKEY sub = nullptr;
+             const LSTATUS status =
+                 RegCreateKeyExA(k, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr);
+             RegCloseKey(sub);
+             return status;
+         },
+         Key},
+        {"subkey deleted", [](HKEY k) { return RegDeleteKeyA(k, "New"); }, Key},
+        {"marked read-only", [](HKEY k) { return RegStoreSetKeyReadOnlyA(k, "Old", TRUE); }, None},
+        {"read",
+         [](HKEY k) {
+             return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr);
+         },
+         None},
+    };
+    HKEY key = create("T\\K");
+    const char* paths[] = {"T", "T\\K", "T\\K\\Old"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "UPDATE keys SET written = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const std::int64_t before = ticksNow();
+        ASSERT_EQ(c.change(key), ERROR_SUCCESS);
+        for (int i = 0; i < 3; ++i) {
+            HKEY opened = nullptr;
+            ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, paths[i], 0, KEY_READ, &opened), ERROR_SUCCESS);
+            const std::int64_t time = lastWriteOf(opened);
+            // SQLite's clock counts whole milliseconds.
+            EXPECT_EQ(time >= before - 20'000, (c.stamped & (1 << i)) != 0) << paths[i] << ": " << time;
+            RegCloseKey(opened);
+        }
+    }
+    RegCloseKey(key);
 }
 
 TEST_F(KeyTest, StoreLivesInAPrivateFolder)

@@ -55,15 +55,27 @@ LSTATUS giveName(const std::string& name, char* buffer, DWORD* length)
     return ERROR_SUCCESS;
 }
 
-// Keys have no class and no kept write time.
-void giveNoClass(char* className, DWORD* classLength, FILETIME* lastWrite)
+// A key's class as the info calls give it: its length alone without a buffer; when the buffer is too
+// small, its length and ERROR_MORE_DATA, the buffer untouched.
+LSTATUS giveClass(const std::string& className, char* buffer, DWORD* length)
 {
-    if (className && classLength && *classLength > 0)
-        className[0] = '\0';
-    if (classLength)
-        *classLength = 0;
-    if (lastWrite)
-        *lastWrite = FILETIME{0, 0};
+    if (!length)
+        return ERROR_SUCCESS;
+    if (buffer && !fits(className, *length)) {
+        *length = static_cast<DWORD>(className.size());
+        return ERROR_MORE_DATA;
+    }
+    if (buffer)
+        std::memcpy(buffer, className.c_str(), className.size() + 1);
+    *length = static_cast<DWORD>(className.size());
+    return ERROR_SUCCESS;
+}
+
+void giveTime(std::int64_t ticks, FILETIME* time)
+{
+    if (time)
+        *time =
+            FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
 }
 
 } // namespace
@@ -240,7 +252,8 @@ LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY*
     });
 }
 
-LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition)
+LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, const char* className, REGSAM access,
+                               HKEY* result, DWORD* disposition)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -270,8 +283,9 @@ LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKE
     status = checkCreate(found, names.size() - matched, kind == Kind::Write);
     if (status != ERROR_SUCCESS)
         return status;
+    // The class is the new key's; keys made on the way to it get none.
     for (std::size_t i = matched; i < names.size(); ++i)
-        found = m_store->createChild(found, names[i]);
+        found = m_store->createChild(found, names[i], i + 1 == names.size() ? nameOf(className) : "");
     transaction.commit();
     *result = m_handles.add(found.id, access);
     if (disposition)
@@ -301,16 +315,24 @@ LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
 LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className,
                              DWORD* classLength, FILETIME* lastWrite)
 {
-    if (!name || !nameLength)
+    if (!name || !nameLength || (className && !classLength))
         return ERROR_INVALID_PARAMETER;
     return readKey(key, KEY_ENUMERATE_SUB_KEYS, [&](const Key& found) -> LSTATUS {
-        const auto child = m_store->childName(found.id, index);
+        const auto child = m_store->childAt(found.id, index);
         if (!child)
             return ERROR_NO_MORE_ITEMS;
-        const LSTATUS status = giveName(*child, name, nameLength);
-        if (status == ERROR_SUCCESS)
-            giveNoClass(className, classLength, lastWrite);
-        return status;
+        if (!fits(child->name, *nameLength))
+            return ERROR_MORE_DATA;
+        if (!classLength && !lastWrite)
+            return giveName(child->name, name, nameLength);
+        const RegistryStore::Details details = m_store->details(child->id);
+        // Both fit, or neither is copied.
+        if (className && !fits(details.className, *classLength))
+            return giveClass(details.className, className, classLength);
+        giveName(child->name, name, nameLength);
+        giveClass(details.className, className, classLength);
+        giveTime(details.lastWrite, lastWrite);
+        return ERROR_SUCCESS;
     });
 }
 
@@ -319,21 +341,25 @@ LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DW
                                DWORD* maxValueNameLength, DWORD* maxValueLength,
                                DWORD* securityDescriptorLength, FILETIME* lastWrite)
 {
+    if (className && !classLength)
+        return ERROR_INVALID_PARAMETER;
     return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
         const RegistryStore::Info info = m_store->info(found.id);
+        const RegistryStore::Details details = m_store->details(found.id);
         const auto give = [](DWORD* out, DWORD value) {
             if (out)
                 *out = value;
         };
         give(subKeys, info.subKeys);
         give(maxSubKeyLength, info.maxSubKeyNameLength);
-        give(maxClassLength, 0);
+        give(maxClassLength, info.maxClassLength);
         give(values, info.values);
         give(maxValueNameLength, info.maxValueNameLength);
         give(maxValueLength, info.maxValueLength);
         give(securityDescriptorLength, 0);
-        giveNoClass(className, classLength, lastWrite);
-        return ERROR_SUCCESS;
+        giveTime(details.lastWrite, lastWrite);
+        // A class buffer too small still gets every other figure.
+        return giveClass(details.className, className, classLength);
     });
 }
 

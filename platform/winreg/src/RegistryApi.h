@@ -19,7 +19,8 @@ class RegistryApi
 {
 public:
     LSTATUS openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result);
-    LSTATUS createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition);
+    LSTATUS createKey(HKEY base, const char* subKey, const char* className, REGSAM access, HKEY* result,
+                      DWORD* disposition);
     LSTATUS closeKey(HKEY key);
     LSTATUS deleteKey(HKEY base, const char* subKey);
     LSTATUS enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className, DWORD* classLength,
