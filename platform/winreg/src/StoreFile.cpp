@@ -65,17 +65,21 @@ INSERT INTO keys(id, parent, name, folded, depth) VALUES
 std::string keyDetailsSql()
 {
     const std::string now = "CAST((julianday('now') - 2305813.5) * 864000000000 AS INTEGER)";
+    // One statement per key: a single UPDATE with "id IN (NEW.id, NEW.parent)" nearly doubled the time of
+    // a key create.
     const auto touch = [&now](const char* key) {
-        return std::string(" BEGIN UPDATE keys SET written = ") + now + " WHERE id = " + key + "; END;\n";
+        return std::string(" UPDATE keys SET written = ") + now + " WHERE id = " + key + ";";
+    };
+    const auto trigger = [](const char* event, const std::string& body) {
+        return std::string("CREATE TRIGGER ") + event + " BEGIN" + body + " END;\n";
     };
     return "ALTER TABLE keys ADD COLUMN class TEXT;\n"
-           "ALTER TABLE keys ADD COLUMN written INTEGER;\n"
-           "CREATE TRIGGER key_created AFTER INSERT ON keys BEGIN UPDATE keys SET written = " +
-           now + " WHERE id IN (NEW.id, NEW.parent); END;\n" +
-           "CREATE TRIGGER key_deleted AFTER DELETE ON keys" + touch("OLD.parent") +
-           "CREATE TRIGGER value_added AFTER INSERT ON vals" + touch("NEW.key") +
-           "CREATE TRIGGER value_changed AFTER UPDATE ON vals" + touch("NEW.key") +
-           "CREATE TRIGGER value_deleted AFTER DELETE ON vals" + touch("OLD.key");
+           "ALTER TABLE keys ADD COLUMN written INTEGER;\n" +
+           trigger("key_created AFTER INSERT ON keys", touch("NEW.id") + touch("NEW.parent")) +
+           trigger("key_deleted AFTER DELETE ON keys", touch("OLD.parent")) +
+           trigger("value_added AFTER INSERT ON vals", touch("NEW.key")) +
+           trigger("value_changed AFTER UPDATE ON vals", touch("NEW.key")) +
+           trigger("value_deleted AFTER DELETE ON vals", touch("OLD.key"));
 }
 
 constexpr std::size_t headerSize = 100;
