@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #endif
@@ -661,6 +662,14 @@ TEST_F(KeyTest, EachChangeStampsTheKeysItChanges)
             RegCloseKey(opened);
         }
     }
+    RegCloseKey(key);
+
+    // A new key has its own time, not the file's, which the layer falls back on.
+    const timespec longAgo[2] = {{0, 0}, {0, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, storeFile().c_str(), longAgo, 0), 0);
+    const std::int64_t before = ticksNow();
+    key = create("T\\Fresh");
+    EXPECT_GE(lastWriteOf(key), before - 20'000);
     RegCloseKey(key);
 }
 
