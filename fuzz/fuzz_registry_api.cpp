@@ -320,7 +320,7 @@ private:
             if (matched < target.names.size()) {
                 if (!create)
                     expected = ERROR_FILE_NOT_FOUND;
-                else if ((baseAccess & KEY_CREATE_SUB_KEY) == 0 || m_model.keys[found].readOnly)
+                else if (m_model.keys[found].readOnly)
                     expected = ERROR_ACCESS_DENIED;
             } else if ((rights & writeRights) != 0 && m_model.keys[found].readOnly) {
                 expected = ERROR_ACCESS_DENIED;
@@ -380,7 +380,7 @@ private:
         LSTATUS expected = subKeyTarget(handle, target, found, baseAccess);
         if (expected == ERROR_SUCCESS) {
             const Key& victim = m_model.keys[found];
-            if ((baseAccess & writeRights) == 0 || found == 0 || victim.readOnly || !victim.children.empty())
+            if (found == 0 || victim.readOnly || !victim.children.empty())
                 expected = ERROR_ACCESS_DENIED;
         }
         require(status == expected);
@@ -483,6 +483,8 @@ private:
             expected = ERROR_FILE_NOT_FOUND;
         if (expected != ERROR_SUCCESS) {
             require(status == expected);
+            if (expected == ERROR_FILE_NOT_FOUND && check == ERROR_SUCCESS && shape > 0)
+                require(length == 0);
             return;
         }
         require(type == value->type);
@@ -535,12 +537,15 @@ private:
             return;
         }
         const Value& value = values[index];
-        if (value.name.size() + 1 > nameRoom) {
-            checkName(status, value.name, name, nameLength, nameRoom);
+        require(type == value.type);
+        if (value.name.size() + 1 > nameRoom || lengthIn < value.data.size()) {
+            // Either buffer short: the type and size come back, nothing else changes.
+            require(status == ERROR_MORE_DATA && nameLength == nameRoom && length == value.data.size());
+            require(name.find_first_not_of('\x7F') == std::string::npos);
+            require(std::all_of(buffer.begin(), buffer.end(), [](BYTE b) { return b == 0xA5; }));
             return;
         }
         require(nameLength == value.name.size() && name.compare(0, nameLength, value.name) == 0);
-        require(type == value.type);
         checkData(status, value.data, true, length, lengthIn, buffer, true);
     }
 

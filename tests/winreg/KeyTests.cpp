@@ -1,8 +1,11 @@
 #include "StoreFixture.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #endif
 
@@ -274,36 +277,234 @@ TEST_F(KeyTest, ClosedNullAndUnknownHandlesAreInvalid)
 #endif
 }
 
-TEST_F(KeyTest, ReadHandleCannotWrite)
+// A client's delete-tree helper deletes each key through a handle it opened for listing only, and lists
+// the same subkey again when that fails: without end, if it always fails.
+TEST_F(KeyTest, ValuesNeedTheHandlesAccessKeysOnlyTheKeysOwn)
 {
-    HKEY key = create("Guarded");
+    struct Case
+    {
+        const char* what;
+        REGSAM access;
+        LSTATUS (*call)(HKEY);
+        LSTATUS expected;
+    };
+    const Case cases[] = {
+        {"set value, read handle", KEY_READ, [](HKEY h) { return setString(h, "v", "x"); },
+         ERROR_ACCESS_DENIED},
+        {"query value, write handle", KEY_WRITE,
+         [](HKEY h) { return RegQueryValueExA(h, "v", nullptr, nullptr, nullptr, nullptr); },
+         ERROR_ACCESS_DENIED},
+        {"create subkey, notify handle", KEY_NOTIFY,
+         [](HKEY h) {
+             HKEY sub = nullptr;
+             const LSTATUS status =
+                 RegCreateKeyExA(h, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+             RegCloseKey(sub);
+             return status;
+         },
+         ERROR_SUCCESS},
+        {"delete itself, listing handle", KEY_ENUMERATE_SUB_KEYS,
+         [](HKEY h) {
+             const LSTATUS status = RegDeleteKeyA(h, "B");
+             return status != ERROR_SUCCESS ? status : RegDeleteKeyA(h, "");
+         },
+         ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = std::string("Guarded\\") + c.what;
+        HKEY key = create((path + "\\B").c_str());
+        RegCloseKey(key);
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, c.access, &key), ERROR_SUCCESS);
+        EXPECT_EQ(c.call(key), c.expected);
+        RegCloseKey(key);
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(key).size(), std::size(cases) - 1);
     RegCloseKey(key);
-    HKEY reader = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_READ, &reader), ERROR_SUCCESS);
-    EXPECT_EQ(setString(reader, "v", "x"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueA(reader, "v"), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(KeyTest, PredefinedKeysAreKnownByTheirLow32Bits)
+{
+    // As a handle comes back from a 32-bit integer without sign extension.
+    const auto zeroExtended = [](HKEY root) {
+        return reinterpret_cast<HKEY>(
+            static_cast<ULONG_PTR>(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root))));
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(zeroExtended(HKEY_CURRENT_USER), "Wide", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Wide", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::vector<HKEY> roots{HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                            HKEY_CURRENT_CONFIG};
 #ifndef _WIN32
-    // Windows refuses the null subkey, and looks for the right to delete on the key, not on the handle.
-    EXPECT_EQ(RegDeleteKeyA(reader, nullptr), ERROR_ACCESS_DENIED);
+    roots.push_back(HKEY_DYN_DATA);
+#endif
+    for (HKEY root : roots) {
+        EXPECT_EQ(RegOpenKeyExA(zeroExtended(root), nullptr, 0, KEY_READ, &key), ERROR_SUCCESS) << root;
+        RegCloseKey(key);
+        EXPECT_EQ(RegCloseKey(zeroExtended(root)), ERROR_SUCCESS) << root;
+    }
+#ifndef _WIN32
+    EXPECT_EQ(RegOpenKeyExA(zeroExtended(HKEY_PERFORMANCE_DATA), nullptr, 0, KEY_READ, &key),
+              ERROR_INVALID_HANDLE);
+#endif
+}
+
+TEST_F(KeyTest, AClassIsKeptForTheKeyCreatedWithIt)
+{
+    HKEY key = create("Classes");
+    HKEY leaf = nullptr;
+    char leafClass[] = "leaf class";
+    ASSERT_EQ(RegCreateKeyExA(key, "Mid\\Leaf", 0, leafClass, 0, KEY_ALL_ACCESS, nullptr, &leaf, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(leaf);
+    RegCloseKey(key);
+#ifndef _WIN32
+    RegStoreClose();
 #endif
 
-    HKEY writer = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Guarded", 0, KEY_WRITE, &writer), ERROR_SUCCESS);
-    EXPECT_EQ(setString(writer, "v", "x"), ERROR_SUCCESS);
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
-    RegCloseKey(writer);
-
-    SKIP_UNDER_WINE("it creates subkeys through a handle without KEY_CREATE_SUB_KEY");
-    HKEY sub = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(reader, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
-              ERROR_ACCESS_DENIED);
-    DWORD count = 7;
-    EXPECT_EQ(RegQueryInfoKeyA(reader, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+    HKEY mid = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Classes\\Mid", 0, KEY_READ, &mid), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(mid, "Leaf", 0, KEY_READ, &leaf), ERROR_SUCCESS);
+    DWORD maxClass = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(mid, nullptr, nullptr, nullptr, nullptr, nullptr, &maxClass, nullptr, nullptr,
                                nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(count, 0u);
-    RegCloseKey(reader);
+    EXPECT_EQ(maxClass, 10u);
+
+    enum class Call
+    {
+        Info,
+        Enum
+    };
+    struct Case
+    {
+        Call call;
+        bool buffer;
+        bool length;
+        DWORD size;
+        LSTATUS expected;
+        const char* text; // what the buffer holds afterwards; null: untouched
+        DWORD lengthAfter;
+    };
+    const auto check = [&](const Case& c) {
+        SCOPED_TRACE(testing::Message() << (c.call == Call::Info ? "info" : "enum") << " size " << c.size
+                                        << (c.buffer ? "" : " no buffer") << (c.length ? "" : " no length"));
+        char text[16];
+        std::memset(text, '#', sizeof text);
+        DWORD length = c.size;
+        char* buffer = c.buffer ? text : nullptr;
+        DWORD* lengthPointer = c.length ? &length : nullptr;
+        char name[8];
+        DWORD nameLength = sizeof name;
+        const LSTATUS status =
+            c.call == Call::Info
+                ? RegQueryInfoKeyA(leaf, buffer, lengthPointer, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr)
+                : RegEnumKeyExA(mid, 0, name, &nameLength, nullptr, buffer, lengthPointer, nullptr);
+        EXPECT_EQ(status, c.expected);
+        if (c.length) {
+            EXPECT_EQ(length, c.lengthAfter);
+        }
+        if (c.text) {
+            EXPECT_STREQ(text, c.text);
+        }
+        if (c.call == Call::Enum && status == ERROR_SUCCESS) {
+            EXPECT_STREQ(name, "Leaf");
+        }
+#ifndef _WIN32
+        // Windows does not say what a short buffer holds afterwards.
+        if (!c.text) {
+            EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, '#'));
+        }
+#endif
+    };
+    for (const Case& c : {
+             Case{Call::Info, true, true, 11, ERROR_SUCCESS, "leaf class", 10},
+             Case{Call::Info, false, true, 0, ERROR_SUCCESS, nullptr, 10},
+             Case{Call::Info, true, false, 0, ERROR_INVALID_PARAMETER, nullptr, 0},
+             Case{Call::Enum, true, true, 11, ERROR_SUCCESS, "leaf class", 10},
+         })
+        check(c);
+
+    SKIP_UNDER_WINE("a short class buffer gets what fits and its count; RegEnumKeyExA does not check its "
+                    "pointers; keys made on the way, and an existing key opened, get the class too");
+    for (const Case& c : {
+             Case{Call::Info, true, true, 10, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Info, true, true, 4, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, true, 10, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, true, 4, ERROR_MORE_DATA, nullptr, 10},
+             Case{Call::Enum, true, false, 0, ERROR_INVALID_PARAMETER, nullptr, 0},
+         })
+        check(c);
+
+    // Keys made on the way to the new one have no class, and opening a key leaves its class alone.
+    DWORD length = 5;
+    EXPECT_EQ(RegQueryInfoKeyA(mid, nullptr, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(length, 0u);
+    RegCloseKey(leaf);
+    char otherClass[] = "other";
+    ASSERT_EQ(RegCreateKeyExA(mid, "Leaf", 0, otherClass, 0, KEY_ALL_ACCESS, nullptr, &leaf, nullptr),
+              ERROR_SUCCESS);
+    check(Case{Call::Info, true, true, 11, ERROR_SUCCESS, "leaf class", 10});
+    RegCloseKey(leaf);
+    RegCloseKey(mid);
+}
+
+std::int64_t ticksOf(const FILETIME& time)
+{
+    return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+// The clock as FILETIME ticks: 100 ns since 1601, UTC.
+std::int64_t ticksNow()
+{
+    const auto sinceUnixEpoch = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return sinceUnixEpoch.count() * 10 + 116'444'736'000'000'000;
+}
+
+std::int64_t lastWriteOf(HKEY key)
+{
+    FILETIME time{};
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, &time),
+              ERROR_SUCCESS);
+    return ticksOf(time);
+}
+
+TEST_F(KeyTest, KeysKeepTheTimeTheyWereWritten)
+{
+    // The clocks of the registry and of the test may round differently.
+    constexpr std::int64_t slack = 20'000'000;
+    const std::int64_t before = ticksNow();
+    HKEY key = create("Timed\\Child");
+    const std::int64_t after = ticksNow();
+
+    const std::int64_t created = lastWriteOf(key);
+    EXPECT_GE(created, before - slack);
+    EXPECT_LE(created, after + slack);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Timed", 0, KEY_READ, &parent), ERROR_SUCCESS);
+    char name[8];
+    DWORD length = sizeof name;
+    FILETIME listed{};
+    ASSERT_EQ(RegEnumKeyExA(parent, 0, name, &length, nullptr, nullptr, nullptr, &listed), ERROR_SUCCESS);
+    EXPECT_EQ(ticksOf(listed), created);
+
+    ASSERT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    EXPECT_GE(lastWriteOf(key), created);
+    EXPECT_LE(lastWriteOf(key), ticksNow() + slack);
+    EXPECT_NE(lastWriteOf(HKEY_CURRENT_USER), 0);
+    RegCloseKey(parent);
+    RegCloseKey(key);
 }
 
 // The store's own calls and files: Linux only.
@@ -383,6 +584,79 @@ TEST_F(KeyTest, StoreFileWithoutOwnerWriteMakesEveryKeyReadOnly)
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     RegCloseKey(opened);
+}
+
+TEST_F(KeyTest, EachChangeStampsTheKeysItChanges)
+{
+    RegCloseKey(create("T\\K\\Old"));
+    enum Stamped
+    {
+        None = 0,
+        Parent = 1, // T
+        Key = 2,    // T\K
+        Child = 4,  // T\K\Old
+    };
+    struct Case
+    {
+        const char* what;
+        LSTATUS (*change)(HKEY k);
+        int stamped;
+    };
+    const Case cases[] = {
+        {"value set", [](HKEY k) { return setString(k, "v", "1"); }, Key},
+        {"value replaced", [](HKEY k) { return setString(k, "V", "2"); }, Key},
+        {"value deleted", [](HKEY k) { return RegDeleteValueA(k, "v"); }, Key},
+        {"missing value deleted",
+         [](HKEY k) -> LSTATUS {
+             return RegDeleteValueA(k, "v") == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : ERROR_BADDB;
+         },
+         None},
+        {"subkey created",
+         [](HKEY k) {
+             HKEY sub = nullptr;
+             const LSTATUS status =
+                 RegCreateKeyExA(k, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr);
+             RegCloseKey(sub);
+             return status;
+         },
+         Key},
+        {"subkey deleted", [](HKEY k) { return RegDeleteKeyA(k, "New"); }, Key},
+        {"marked read-only", [](HKEY k) { return RegStoreSetKeyReadOnlyA(k, "Old", TRUE); }, None},
+        {"read",
+         [](HKEY k) {
+             return RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr);
+         },
+         None},
+    };
+    HKEY key = create("T\\K");
+    const char* paths[] = {"T", "T\\K", "T\\K\\Old"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "UPDATE keys SET written = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const std::int64_t before = ticksNow();
+        ASSERT_EQ(c.change(key), ERROR_SUCCESS);
+        for (int i = 0; i < 3; ++i) {
+            HKEY opened = nullptr;
+            ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, paths[i], 0, KEY_READ, &opened), ERROR_SUCCESS);
+            const std::int64_t time = lastWriteOf(opened);
+            // SQLite's clock counts whole milliseconds.
+            EXPECT_EQ(time >= before - 20'000, (c.stamped & (1 << i)) != 0) << paths[i] << ": " << time;
+            RegCloseKey(opened);
+        }
+    }
+    RegCloseKey(key);
+
+    // A new key has its own time, not the file's, which the layer falls back on.
+    const timespec longAgo[2] = {{0, 0}, {0, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, storeFile().c_str(), longAgo, 0), 0);
+    const std::int64_t before = ticksNow();
+    key = create("T\\Fresh");
+    EXPECT_GE(lastWriteOf(key), before - 20'000);
+    RegCloseKey(key);
 }
 
 TEST_F(KeyTest, StoreLivesInAPrivateFolder)

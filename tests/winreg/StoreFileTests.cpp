@@ -142,6 +142,123 @@ TEST_F(StoreFileTest, AnEmptyFileBecomesAStore)
     EXPECT_EQ(readFile().substr(0, 15), "SQLite format 3");
 }
 
+// A store as builds before key classes and last-write times made it, with a key and a value.
+constexpr const char* olderStoreSql = R"sql(
+PRAGMA journal_mode = WAL;
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER REFERENCES keys(id),
+    name TEXT NOT NULL,
+    folded TEXT NOT NULL,
+    depth INTEGER NOT NULL,
+    read_only INTEGER NOT NULL DEFAULT 0,
+    UNIQUE(parent, folded));
+CREATE TABLE vals(
+    key INTEGER NOT NULL REFERENCES keys(id),
+    folded TEXT NOT NULL,
+    name TEXT NOT NULL,
+    seq INTEGER NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, folded)) WITHOUT ROWID;
+CREATE INDEX vals_order ON vals(key, seq);
+INSERT INTO keys(id, parent, name, folded, depth) VALUES
+    (1, NULL, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),
+    (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0),
+    (3, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE', 0),
+    (4, NULL, 'HKEY_USERS', 'HKEY_USERS', 0),
+    (6, NULL, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0),
+    (7, NULL, 'HKEY_DYN_DATA', 'HKEY_DYN_DATA', 0),
+    (4096, 2, 'Software', 'SOFTWARE', 1);
+INSERT INTO vals VALUES(4096, 'TITLE', 'Title', 1, 1, CAST('Old' || char(0) AS BLOB));
+PRAGMA application_id = 1146571864;
+PRAGMA user_version = 1;
+)sql";
+
+TEST_F(StoreFileTest, AStoreOfAnOlderBuildKeepsItsDataAndIsBroughtUpToDateWhenWritable)
+{
+    std::filesystem::create_directories(configFolder() + "/dawdlex");
+    const auto exec = [this](const char* sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+        sqlite3_close(db);
+    };
+    exec(olderStoreSql);
+    ASSERT_EQ(::chmod(storeFile().c_str(), 0400), 0);
+    struct stat file = {};
+    ASSERT_EQ(::stat(storeFile().c_str(), &file), 0);
+    const std::int64_t fileTime =
+        116'444'736'000'000'000 + std::int64_t{file.st_mtim.tv_sec} * 10'000'000 + file.st_mtim.tv_nsec / 100;
+
+    const auto expectKept = [](std::int64_t lastWrite) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_SUCCESS);
+        char text[8] = {};
+        DWORD size = sizeof text;
+        EXPECT_EQ(RegQueryValueExA(key, "title", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(text, "Old");
+        DWORD classLength = 9;
+        FILETIME time{};
+        EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, &classLength, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, &time),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(classLength, 0u);
+        EXPECT_EQ((std::int64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime, lastWrite);
+        RegCloseKey(key);
+    };
+
+    // Without write permission it is read as it is, and left as it is.
+    const std::string before = readFile();
+    expectKept(fileTime);
+    HKEY key = nullptr;
+    char className[] = "new";
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, className, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_ACCESS_DENIED);
+    // Until it is opened again, even once the owner may write.
+    ASSERT_EQ(::chmod(storeFile().c_str(), 0600), 0);
+    EXPECT_EQ(setString(HKEY_CURRENT_USER, "v", "x"), ERROR_ACCESS_DENIED);
+    RegStoreClose();
+    EXPECT_EQ(readFile(), before);
+
+    // With it, the next opening brings it up to date in place; older builds still take it.
+    expectKept(fileTime);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, className, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegStoreClose();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* version = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(version, 0), 1);
+    sqlite3_finalize(version);
+    sqlite3_close(db);
+
+    // A key an older build adds gets its time all the same.
+    exec("INSERT INTO keys(id, parent, name, folded, depth) VALUES(4097, 4096, 'Older', 'OLDER', 2)");
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Older", 0, KEY_READ, &key), ERROR_SUCCESS);
+    FILETIME time{};
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, &time),
+              ERROR_SUCCESS);
+    EXPECT_GT((std::int64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime, fileTime);
+    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(subKeys(key), (std::vector<std::string>{"New", "Older"}));
+    char text[8] = {};
+    DWORD length = sizeof text;
+    char name[8];
+    DWORD nameLength = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(key, 0, name, &nameLength, nullptr, text, &length, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(text, "new");
+    RegCloseKey(key);
+}
+
 TEST_F(StoreFileTest, SidecarsLeftReadOnlyGetTheirWritePermissionBack)
 {
     makeStore();

@@ -73,14 +73,26 @@ TEST_F(ValueTest, DataComesBackExactlyAsStoredWhateverTheType)
 TEST_F(ValueTest, MissingValuesAreNotFound)
 {
     HKEY key = create("Empty");
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegQueryValueExA(key, "nope", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueA(key, "nope"), ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(setString(key, "once", "x"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(key, "ONCE"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(key, "once"), ERROR_FILE_NOT_FOUND);
+    // The size comes back as 0, with or without a buffer.
+    BYTE buffer[4] = {7, 7, 7, 7};
+    const char* names[] = {"", nullptr, "once"};
+    const auto query = [&](BYTE* data) {
+        for (const char* name : names) {
+            DWORD size = sizeof buffer;
+            EXPECT_EQ(RegQueryValueExA(key, name, nullptr, nullptr, data, &size), ERROR_FILE_NOT_FOUND);
+            EXPECT_EQ(size, 0u) << (name ? name : "(null)");
+        }
+    };
+    query(nullptr);
+    RegCloseKey(key);
+    SKIP_UNDER_WINE("a missing value's size stays as it was when a data buffer is given");
+    key = create("Empty");
+    query(buffer);
+    EXPECT_EQ(buffer[0], 7);
     RegCloseKey(key);
 }
 
@@ -150,31 +162,53 @@ TEST_F(ValueTest, TooSmallBuffersAreLeftUntouched)
     EXPECT_EQ(RegQueryValueExA(key, "Greeting", nullptr, nullptr, data.data(), &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 8u);
 
-    SKIP_ON_WINDOWS("a name buffer too short for the name may get part of it, and the data buffer the data");
-    // Enumeration: a short name buffer copies nothing at all.
-    char name[12];
-    std::memset(name, '#', sizeof name);
-    DWORD nameLength = 8; // "Greeting" needs 9
-    size = data.size();
-    EXPECT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, nullptr, data.data(), &size),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(std::string(name, sizeof name), std::string(12, '#'));
-    for (BYTE b : data)
-        EXPECT_EQ(b, 0xCD);
-
-    // A short data buffer gets the needed size and stays as it was.
-    nameLength = sizeof name;
-    size = 3;
-    EXPECT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, data.data(), &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 8u);
-    for (BYTE b : data)
-        EXPECT_EQ(b, 0xCD);
-
-    nameLength = sizeof name;
-    size = 8;
-    EXPECT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
-    EXPECT_STREQ(reinterpret_cast<const char*>(data.data()), "Welcome");
-    EXPECT_EQ(data[8], 0xCD);
+    // Enumeration: type and needed size are reported whichever buffer is short, and the name count is left
+    // as it was; here the buffers are too.
+    struct Case
+    {
+        const char* what;
+        DWORD nameLength;
+        bool dataBuffer;
+        DWORD dataSize;
+        LSTATUS expected;
+    };
+    const Case cases[] = {
+        {"name one short", 8, true, 12, ERROR_MORE_DATA},
+        {"name one short, no data buffer", 8, false, 0, ERROR_MORE_DATA},
+        {"no room for a name", 0, true, 12, ERROR_MORE_DATA},
+        {"data one short", 12, true, 7, ERROR_MORE_DATA},
+        {"both just fit", 9, true, 8, ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        char name[12];
+        std::memset(name, '#', sizeof name);
+        data.fill(0xCD);
+        DWORD nameLength = c.nameLength;
+        type = 1234;
+        size = c.dataSize;
+        EXPECT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, &type,
+                                c.dataBuffer ? data.data() : nullptr, &size),
+                  c.expected);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(size, 8u);
+        if (c.expected == ERROR_SUCCESS) {
+            EXPECT_EQ(nameLength, 8u);
+            EXPECT_STREQ(name, "Greeting");
+            EXPECT_STREQ(reinterpret_cast<const char*>(data.data()), "Welcome");
+            EXPECT_EQ(data[8], 0xCD);
+            continue;
+        }
+        EXPECT_EQ(nameLength, c.nameLength);
+#ifdef _WIN32
+        // Windows may copy part of the name, and the data, when the name is what is too long.
+        if (c.nameLength < 9)
+            continue;
+#endif
+        EXPECT_EQ(std::string(name, sizeof name), std::string(12, '#'));
+        for (BYTE b : data)
+            EXPECT_EQ(b, 0xCD);
+    }
     RegCloseKey(key);
 }
 

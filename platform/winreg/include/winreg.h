@@ -2,6 +2,19 @@
 //
 // Same names, types and values as the SDK, so that registry code written for Windows compiles and links
 // against this layer unchanged. On Windows this header defers to the SDK.
+//
+// Where the calls answer unlike Windows, by design:
+// - Texts (key and value names, classes, string data) are the UTF-8 bytes given, not ANSI code-page
+//   text; every length and size counts those bytes. String data comes back exactly as it was stored, with
+//   no terminator added.
+// - No security descriptors: security attributes are ignored and RegQueryInfoKeyA reports a descriptor
+//   size of 0. A key is protected by its read-only mark (winreg_store.h) and the store file's permission
+//   only; as on Windows, creating and deleting keys ask the key, not the handle's access.
+// - No volatile keys: REG_OPTION_VOLATILE is ignored, and every key is kept.
+// - Last-write times count whole milliseconds.
+// - A null subkey is the key itself for RegDeleteKeyA too, and a value name longer than 16,383 bytes is
+//   refused with ERROR_INVALID_PARAMETER by every call; Windows refuses the first and finds no such value.
+// - HKEY_PERFORMANCE_DATA is no key (ERROR_INVALID_HANDLE), and hive files are not supported (below).
 #pragma once
 
 #ifdef _WIN32

@@ -12,9 +12,13 @@ extern "C" {
 // default under ~/.config), the folder 0700 and the file 0600, shared by every process of the user. A
 // file that is not such a store, or is of a newer version, makes every call fail with ERROR_BADDB and is
 // left exactly as it is, and so does damage that SQLite only meets in the middle of a later call (until
-// RegStoreClose); a store file without its owner's write permission makes every key read-only.
+// RegStoreClose); a store file without its owner's write permission makes every key read-only. A store
+// made by an older build gains key classes and last-write times in place when it is opened with write
+// permission, and that build goes on using it; opened without, it is read as it is, every key read-only
+// until the store is opened again, with no classes and the file's time as every key's last-write time.
 // Handles are small numbers, never pointers; like the platform's they survive a round trip through a
-// 32-bit integer. The calls are safe to use from several threads.
+// 32-bit integer, the predefined ones whether it comes back sign- or zero-extended. The calls are safe to
+// use from several threads.
 
 // Marks the key hKey\lpSubKey readable but not writable (bReadOnly TRUE) or writable again (FALSE): the
 // store's equivalent of a key whose security grants the user read access only. Opening it with write

@@ -40,25 +40,42 @@ LSTATUS giveData(const std::vector<BYTE>& data, BYTE* buffer, DWORD* length)
     return ERROR_SUCCESS;
 }
 
+bool fits(const std::string& text, DWORD length)
+{
+    return text.size() + 1 <= length;
+}
+
 // A name and its terminator into a buffer of *length characters; nothing is copied when it does not fit.
 LSTATUS giveName(const std::string& name, char* buffer, DWORD* length)
 {
-    if (name.size() + 1 > *length)
+    if (!fits(name, *length))
         return ERROR_MORE_DATA;
     std::memcpy(buffer, name.c_str(), name.size() + 1);
     *length = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
 }
 
-// Keys have no class and no kept write time.
-void giveNoClass(char* className, DWORD* classLength, FILETIME* lastWrite)
+// A key's class as the info calls give it: its length alone without a buffer; when the buffer is too
+// small, its length and ERROR_MORE_DATA, the buffer untouched.
+LSTATUS giveClass(const std::string& className, char* buffer, DWORD* length)
 {
-    if (className && classLength && *classLength > 0)
-        className[0] = '\0';
-    if (classLength)
-        *classLength = 0;
-    if (lastWrite)
-        *lastWrite = FILETIME{0, 0};
+    if (!length)
+        return ERROR_SUCCESS;
+    if (buffer && !fits(className, *length)) {
+        *length = static_cast<DWORD>(className.size());
+        return ERROR_MORE_DATA;
+    }
+    if (buffer)
+        std::memcpy(buffer, className.c_str(), className.size() + 1);
+    *length = static_cast<DWORD>(className.size());
+    return ERROR_SUCCESS;
+}
+
+void giveTime(std::int64_t ticks, FILETIME* time)
+{
+    if (time)
+        *time =
+            FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
 }
 
 } // namespace
@@ -151,10 +168,10 @@ LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys,
-                                 bool storeWritable)
+LSTATUS RegistryApi::checkCreate(const Key& parent, std::size_t newKeys, bool storeWritable)
 {
-    if ((target.access & KEY_CREATE_SUB_KEY) == 0 || parent.readOnly || !storeWritable)
+    // The right to create comes from the key, not from the handle it is reached through.
+    if (parent.readOnly || !storeWritable)
         return ERROR_ACCESS_DENIED;
     if (parent.depth + static_cast<long long>(newKeys) > NameRules::maxDepth)
         return ERROR_INVALID_PARAMETER;
@@ -235,7 +252,8 @@ LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY*
     });
 }
 
-LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition)
+LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, const char* className, REGSAM access,
+                               HKEY* result, DWORD* disposition)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -262,11 +280,12 @@ LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, REGSAM access, HKE
             *disposition = REG_OPENED_EXISTING_KEY;
         return status;
     }
-    status = checkCreate(target, found, names.size() - matched, kind == Kind::Write);
+    status = checkCreate(found, names.size() - matched, kind == Kind::Write);
     if (status != ERROR_SUCCESS)
         return status;
+    // The class is the new key's; keys made on the way to it get none.
     for (std::size_t i = matched; i < names.size(); ++i)
-        found = m_store->createChild(found, names[i]);
+        found = m_store->createChild(found, names[i], i + 1 == names.size() ? nameOf(className) : "");
     transaction.commit();
     *result = m_handles.add(found.id, access);
     if (disposition)
@@ -283,10 +302,10 @@ LSTATUS RegistryApi::closeKey(HKEY key)
 
 LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
 {
-    return changeSubKey(base, subKey, [&](const Target& target, const Key& found) -> LSTATUS {
-        // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first.
-        if ((target.access & writeRights) == 0 || found.isRoot || found.readOnly ||
-            m_store->hasChildren(found.id))
+    return changeSubKey(base, subKey, [&](const Target&, const Key& found) -> LSTATUS {
+        // Roots, read-only keys and keys with subkeys stay; the caller removes subkeys first. As for
+        // creation, the handle's access does not matter: a handle opened to list subkeys may delete.
+        if (found.isRoot || found.readOnly || m_store->hasChildren(found.id))
             return ERROR_ACCESS_DENIED;
         m_store->removeKey(found.id);
         return ERROR_SUCCESS;
@@ -296,16 +315,24 @@ LSTATUS RegistryApi::deleteKey(HKEY base, const char* subKey)
 LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className,
                              DWORD* classLength, FILETIME* lastWrite)
 {
-    if (!name || !nameLength)
+    if (!name || !nameLength || (className && !classLength))
         return ERROR_INVALID_PARAMETER;
     return readKey(key, KEY_ENUMERATE_SUB_KEYS, [&](const Key& found) -> LSTATUS {
-        const auto child = m_store->childName(found.id, index);
+        const auto child = m_store->childAt(found.id, index);
         if (!child)
             return ERROR_NO_MORE_ITEMS;
-        const LSTATUS status = giveName(*child, name, nameLength);
-        if (status == ERROR_SUCCESS)
-            giveNoClass(className, classLength, lastWrite);
-        return status;
+        if (!fits(child->name, *nameLength))
+            return ERROR_MORE_DATA;
+        if (!classLength && !lastWrite)
+            return giveName(child->name, name, nameLength);
+        const RegistryStore::Details details = m_store->details(child->id);
+        // Both fit, or neither is copied.
+        if (className && !fits(details.className, *classLength))
+            return giveClass(details.className, className, classLength);
+        giveName(child->name, name, nameLength);
+        giveClass(details.className, className, classLength);
+        giveTime(details.lastWrite, lastWrite);
+        return ERROR_SUCCESS;
     });
 }
 
@@ -314,21 +341,25 @@ LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DW
                                DWORD* maxValueNameLength, DWORD* maxValueLength,
                                DWORD* securityDescriptorLength, FILETIME* lastWrite)
 {
+    if (className && !classLength)
+        return ERROR_INVALID_PARAMETER;
     return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
         const RegistryStore::Info info = m_store->info(found.id);
+        const RegistryStore::Details details = m_store->details(found.id);
         const auto give = [](DWORD* out, DWORD value) {
             if (out)
                 *out = value;
         };
         give(subKeys, info.subKeys);
         give(maxSubKeyLength, info.maxSubKeyNameLength);
-        give(maxClassLength, 0);
+        give(maxClassLength, info.maxClassLength);
         give(values, info.values);
         give(maxValueNameLength, info.maxValueNameLength);
         give(maxValueLength, info.maxValueLength);
         give(securityDescriptorLength, 0);
-        giveNoClass(className, classLength, lastWrite);
-        return ERROR_SUCCESS;
+        giveTime(details.lastWrite, lastWrite);
+        // A class buffer too small still gets every other figure.
+        return giveClass(details.className, className, classLength);
     });
 }
 
@@ -341,11 +372,17 @@ LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLen
         const auto value = m_store->valueAt(found.id, index);
         if (!value)
             return ERROR_NO_MORE_ITEMS;
-        const LSTATUS status = giveName(value->name, name, nameLength);
-        if (status != ERROR_SUCCESS)
-            return status;
+        // Type and data size are reported even when a buffer is too small; the name and its count are
+        // changed only when everything fits.
         if (type)
             *type = value->type;
+        const bool nameFits = fits(value->name, *nameLength);
+        if (!nameFits || (data && *dataLength < value->data.size())) {
+            if (dataLength)
+                *dataLength = static_cast<DWORD>(value->data.size());
+            return ERROR_MORE_DATA;
+        }
+        giveName(value->name, name, nameLength);
         return giveData(value->data, data, dataLength);
     });
 }
@@ -358,8 +395,11 @@ LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* d
         if ((target.access & KEY_QUERY_VALUE) == 0)
             return ERROR_ACCESS_DENIED;
         const auto value = m_store->value(target.key.id, nameOf(name));
-        if (!value)
+        if (!value) {
+            if (dataLength)
+                *dataLength = 0;
             return ERROR_FILE_NOT_FOUND;
+        }
         if (type)
             *type = value->type;
         return giveData(value->data, data, dataLength);

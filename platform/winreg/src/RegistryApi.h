@@ -19,7 +19,8 @@ class RegistryApi
 {
 public:
     LSTATUS openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result);
-    LSTATUS createKey(HKEY base, const char* subKey, REGSAM access, HKEY* result, DWORD* disposition);
+    LSTATUS createKey(HKEY base, const char* subKey, const char* className, REGSAM access, HKEY* result,
+                      DWORD* disposition);
     LSTATUS closeKey(HKEY key);
     LSTATUS deleteKey(HKEY base, const char* subKey);
     LSTATUS enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className, DWORD* classLength,
@@ -71,8 +72,7 @@ private:
     // when it is missing.
     template <typename Change> LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
     LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
-    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys,
-                        bool storeWritable);
+    LSTATUS checkCreate(const RegistryStore::Key& parent, std::size_t newKeys, bool storeWritable);
 
     std::unique_ptr<RegistryStore> m_store;
     // ERROR_BADDB once the file proved not to be a store of ours or damaged; kept until closeStore().

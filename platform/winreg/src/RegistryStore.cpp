@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <time.h>
 #include <utility>
 
 namespace dawdlex::winreg {
@@ -54,6 +55,8 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
         // a key create. The WAL may now reach 32 MB before it is copied back; it goes when the last
         // connection closes.
         db.exec("PRAGMA wal_autocheckpoint = 8000");
+        if (state == StoreFile::State::Ours)
+            StoreFile::upgrade(db, path);
         return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(db)));
     } catch (const SqliteError& error) {
         const int primary = error.code() & 0xFF;
@@ -72,8 +75,12 @@ std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
         {HKEY_CURRENT_CONFIG, 6},
         {HKEY_DYN_DATA, 7},
     }};
+    // A predefined key that went through a 32-bit integer may come back zero-extended.
+    const auto low = [](HKEY key) {
+        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key));
+    };
     for (const auto& [root, id] : roots) {
-        if (root == handle)
+        if (low(root) == low(handle))
             return id;
     }
     return std::nullopt;
@@ -84,8 +91,8 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
       m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
       m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
       m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
-      m_childAt(
-          m_db.prepare("SELECT name, folded FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2")),
+      m_childAt(m_db.prepare(
+          "SELECT name, folded, id FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2")),
       m_keyCounts(m_db.prepare(
           "SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent = ?1")),
       m_valueCounts(m_db.prepare("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
@@ -105,10 +112,18 @@ RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
       m_deleteValue(m_db.prepare("DELETE FROM vals WHERE key = ?1 AND folded = ?2")),
       m_dataVersion(m_db.prepare("PRAGMA data_version")),
       m_childAfter(m_db.prepare(
-          "SELECT name, folded FROM keys WHERE parent = ?1 AND folded > ?2 ORDER BY folded LIMIT 1")),
+          "SELECT name, folded, id FROM keys WHERE parent = ?1 AND folded > ?2 ORDER BY folded LIMIT 1")),
       m_valueAfter(m_db.prepare(
-          "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1"))
-{}
+          "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1")),
+      m_hasDetails(StoreFile::hasKeyDetails(m_db))
+{
+    if (!m_hasDetails)
+        return;
+    m_details = m_db.prepare("SELECT ifnull(class, ''), ifnull(written, 0) FROM keys WHERE id = ?1");
+    m_longestClass =
+        m_db.prepare("SELECT ifnull(max(length(CAST(class AS BLOB))), 0) FROM keys WHERE parent = ?1");
+    m_setClass = m_db.prepare("UPDATE keys SET class = ?2 WHERE id = ?1");
+}
 
 RegistryStore::~RegistryStore()
 {
@@ -132,7 +147,7 @@ bool RegistryStore::writable() const
     // Checked on the file each time, so a chmod takes effect at once; for root the file system itself
     // would let every write through.
     struct stat info = {};
-    if (::fstat(m_file.get(), &info) != 0 || (info.st_mode & S_IWUSR) == 0)
+    if (!m_hasDetails || ::fstat(m_file.get(), &info) != 0 || (info.st_mode & S_IWUSR) == 0)
         return false;
     return !m_db.isReadOnly();
 }
@@ -230,7 +245,7 @@ bool RegistryStore::hasChildren(std::int64_t id)
     return use.bind(1, id).step() && use.columnInt64(0) != 0;
 }
 
-std::optional<std::string> RegistryStore::childName(std::int64_t id, DWORD index)
+std::optional<RegistryStore::Child> RegistryStore::childAt(std::int64_t id, DWORD index)
 {
     const Version now = version();
     const bool next = continues(m_childCursor, id, index, now);
@@ -244,7 +259,7 @@ std::optional<std::string> RegistryStore::childName(std::int64_t id, DWORD index
     if (!use.step())
         return std::nullopt;
     m_childCursor = {id, index, 0, std::string(use.columnText(1)), now, true};
-    return std::string(use.columnText(0));
+    return Child{std::string(use.columnText(0)), use.columnInt64(2)};
 }
 
 RegistryStore::Info RegistryStore::info(std::int64_t id)
@@ -257,6 +272,11 @@ RegistryStore::Info RegistryStore::info(std::int64_t id)
             result.maxSubKeyNameLength = static_cast<DWORD>(use.columnInt64(1));
         }
     }
+    if (m_hasDetails) {
+        Use use(m_longestClass);
+        if (use.bind(1, id).step())
+            result.maxClassLength = static_cast<DWORD>(use.columnInt64(0));
+    }
     Use use(m_valueCounts);
     if (use.bind(1, id).step()) {
         result.values = static_cast<DWORD>(use.columnInt64(0));
@@ -266,7 +286,29 @@ RegistryStore::Info RegistryStore::info(std::int64_t id)
     return result;
 }
 
-RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name)
+RegistryStore::Details RegistryStore::details(std::int64_t id)
+{
+    Details result;
+    if (m_hasDetails) {
+        Use use(m_details);
+        if (use.bind(1, id).step())
+            result = {std::string(use.columnText(0)), use.columnInt64(1)};
+    }
+    // A store not brought up to date keeps no times: its file's is the latest any key can have.
+    if (result.lastWrite == 0) {
+        struct stat info = {};
+        timespec time = {};
+        if (::fstat(m_file.get(), &info) == 0)
+            time = info.st_mtim;
+        else
+            ::clock_gettime(CLOCK_REALTIME, &time);
+        result.lastWrite = StoreFile::fileTimeOf(time);
+    }
+    return result;
+}
+
+RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name,
+                                              std::string_view className)
 {
     const std::string folded = NameRules::fold(name);
     // A handle names its key by id, so an id must never come back for a later key: a stale handle would
@@ -284,6 +326,8 @@ RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_vie
                 .bindText(4, folded)
                 .bind(5, parent.depth + 1)
                 .run();
+            if (m_hasDetails && !className.empty())
+                Use(m_setClass).bind(1, id).bindText(2, className).run();
             return Key{id, false, false, parent.depth + 1};
         } catch (const SqliteError& error) {
             if (error.code() != SQLITE_CONSTRAINT_PRIMARYKEY || attempt == 3)

@@ -39,10 +39,25 @@ public:
         std::vector<BYTE> data;
     };
 
+    struct Child
+    {
+        std::string name;
+        std::int64_t id = 0;
+    };
+
+    // What a key keeps besides its name: its class ("" for none) and when it last changed, in FILETIME
+    // ticks, never 0.
+    struct Details
+    {
+        std::string className;
+        std::int64_t lastWrite = 0;
+    };
+
     struct Info
     {
         DWORD subKeys = 0;
         DWORD maxSubKeyNameLength = 0;
+        DWORD maxClassLength = 0;
         DWORD values = 0;
         DWORD maxValueNameLength = 0;
         DWORD maxValueLength = 0;
@@ -54,14 +69,16 @@ public:
     static std::unique_ptr<RegistryStore> open(const std::string& path, LSTATUS& status);
     ~RegistryStore();
 
-    // The key id of a predefined root handle; nullopt for any other handle, HKEY_PERFORMANCE_DATA included.
+    // The key id of a predefined root handle, known by its low 32 bits alone; nullopt for any other handle,
+    // HKEY_PERFORMANCE_DATA included.
     static std::optional<std::int64_t> rootId(HKEY handle);
 
     const std::string& path() const { return m_path; }
     SqliteDatabase& database() { return m_db; }
 
-    // False when the file lacks its owner's write permission or SQLite could only open it for reading:
-    // every key is then read-only.
+    // False when the file lacks its owner's write permission or SQLite could only open it for reading, and
+    // for a store of an older build that could not be brought up to date when it was opened (until it is
+    // opened again): every key is then read-only.
     bool writable() const;
 
     // A scope in which key(), child() and value() may answer from what earlier scopes read, for as long
@@ -85,11 +102,13 @@ public:
     std::optional<Key> key(std::int64_t id);
     std::optional<Key> child(const Key& parent, std::string_view name);
     bool hasChildren(std::int64_t id);
-    // The index-th subkey name in the order of folded names; nullopt past the end.
-    std::optional<std::string> childName(std::int64_t id, DWORD index);
+    // The index-th subkey in the order of folded names; nullopt past the end.
+    std::optional<Child> childAt(std::int64_t id, DWORD index);
     Info info(std::int64_t id);
+    Details details(std::int64_t id);
 
-    Key createChild(const Key& parent, std::string_view name);
+    // The key gets className as its class ("" for none); its parent counts as changed.
+    Key createChild(const Key& parent, std::string_view name, std::string_view className = {});
     // Removes a key without subkeys, with its values.
     void removeKey(std::int64_t id);
     void setReadOnly(std::int64_t id, bool readOnly);
@@ -160,6 +179,11 @@ private:
     SqliteStatement m_dataVersion;
     SqliteStatement m_childAfter;
     SqliteStatement m_valueAfter;
+    // Only with hasDetails: the store keeps classes and last-write times.
+    bool m_hasDetails = false;
+    SqliteStatement m_details;
+    SqliteStatement m_longestClass;
+    SqliteStatement m_setClass;
     std::int64_t m_ownChanges = 0;
     Cursor m_childCursor;
     Cursor m_valueCursor;

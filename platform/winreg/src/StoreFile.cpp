@@ -46,6 +46,9 @@ CREATE TABLE vals(
     data BLOB NOT NULL,
     PRIMARY KEY(key, folded)) WITHOUT ROWID;
 CREATE INDEX vals_order ON vals(key, seq);
+)sql";
+
+constexpr const char* rootsSql = R"sql(
 INSERT INTO keys(id, parent, name, folded, depth) VALUES
     (1, NULL, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),
     (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0),
@@ -54,6 +57,30 @@ INSERT INTO keys(id, parent, name, folded, depth) VALUES
     (6, NULL, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0),
     (7, NULL, 'HKEY_DYN_DATA', 'HKEY_DYN_DATA', 0);
 )sql";
+
+// Key classes and last-write times came later. They are added in place, without a new schema version, so
+// that older builds still open the store; triggers keep the times, so that their changes count too. Times
+// are FILETIME ticks (100 ns since 1601, UTC), in built-in SQL only: an older build knows no functions of
+// ours.
+std::string keyDetailsSql()
+{
+    const std::string now = "CAST((julianday('now') - 2305813.5) * 864000000000 AS INTEGER)";
+    // One statement per key: a single UPDATE with "id IN (NEW.id, NEW.parent)" nearly doubled the time of
+    // a key create.
+    const auto touch = [&now](const char* key) {
+        return std::string(" UPDATE keys SET written = ") + now + " WHERE id = " + key + ";";
+    };
+    const auto trigger = [](const char* event, const std::string& body) {
+        return std::string("CREATE TRIGGER ") + event + " BEGIN" + body + " END;\n";
+    };
+    return "ALTER TABLE keys ADD COLUMN class TEXT;\n"
+           "ALTER TABLE keys ADD COLUMN written INTEGER;\n" +
+           trigger("key_created AFTER INSERT ON keys", touch("NEW.id") + touch("NEW.parent")) +
+           trigger("key_deleted AFTER DELETE ON keys", touch("OLD.parent")) +
+           trigger("value_added AFTER INSERT ON vals", touch("NEW.key")) +
+           trigger("value_changed AFTER UPDATE ON vals", touch("NEW.key")) +
+           trigger("value_deleted AFTER DELETE ON vals", touch("OLD.key"));
+}
 
 constexpr std::size_t headerSize = 100;
 constexpr char magic[] = "SQLite format 3";
@@ -113,6 +140,8 @@ StoreFile::State classify(SqliteDatabase& db)
 void createSchema(SqliteDatabase& db)
 {
     db.exec(schemaSql);
+    db.exec(keyDetailsSql());
+    db.exec(rootsSql);
     db.exec("PRAGMA application_id = " + std::to_string(applicationId));
     db.exec("PRAGMA user_version = " + std::to_string(StoreFile::schemaVersion));
 }
@@ -234,6 +263,34 @@ void StoreFile::initialize(SqliteDatabase& db)
     if (state == State::Empty)
         createSchema(db);
     transaction.commit();
+}
+
+bool StoreFile::hasKeyDetails(SqliteDatabase& db)
+{
+    return db.queryInt("SELECT count(*) FROM pragma_table_info('keys') WHERE name = 'written'") != 0;
+}
+
+void StoreFile::upgrade(SqliteDatabase& db, const std::string& path)
+{
+    if (hasKeyDetails(db))
+        return;
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0 || (info.st_mode & S_IWUSR) == 0 || db.isReadOnly())
+        return;
+    SqliteTransaction transaction(db, SqliteTransaction::Kind::Write);
+    if (hasKeyDetails(db))
+        return;
+    db.exec(keyDetailsSql());
+    // When the keys were last written is unknown; the file's time is the latest it can have been.
+    db.exec("UPDATE keys SET written = " + std::to_string(fileTimeOf(info.st_mtim)));
+    transaction.commit();
+}
+
+std::int64_t StoreFile::fileTimeOf(const timespec& time)
+{
+    constexpr std::int64_t ticksPerSecond = 10'000'000;
+    constexpr std::int64_t unixEpoch = 116'444'736'000'000'000; // 1970 in ticks since 1601
+    return unixEpoch + static_cast<std::int64_t>(time.tv_sec) * ticksPerSecond + time.tv_nsec / 100;
 }
 
 } // namespace dawdlex::winreg

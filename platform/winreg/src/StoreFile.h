@@ -2,6 +2,8 @@
 
 #include "winreg.h"
 
+#include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace dawdlex::winreg {
@@ -13,7 +15,8 @@ class SqliteDatabase;
 class StoreFile
 {
 public:
-    // The schema version this build reads and writes; a file of a higher version is refused.
+    // The schema version this build reads and writes; a file of a higher version is refused. Additions an
+    // older build can live with keep the version and are found by their presence (hasKeyDetails).
     static constexpr int schemaVersion = 1;
 
     enum class State
@@ -40,6 +43,17 @@ public:
     // Gives an empty database the schema, in one write transaction; a database that turns out to be ours
     // by then is left alone. Throws SqliteError (SQLITE_NOTADB for a foreign one).
     static void initialize(SqliteDatabase& db);
+
+    // Whether the store keeps key classes and last-write times; stores made by older builds do not.
+    static bool hasKeyDetails(SqliteDatabase& db);
+
+    // Adds classes and last-write times to an older store in place, in one write transaction, keeping
+    // everything in it; its keys get the file's modification time. A store file without its owner's write
+    // permission is left as it is. Throws SqliteError.
+    static void upgrade(SqliteDatabase& db, const std::string& path);
+
+    // A file system time as FILETIME ticks: 100 ns since 1601, UTC.
+    static std::int64_t fileTimeOf(const timespec& time);
 };
 
 } // namespace dawdlex::winreg

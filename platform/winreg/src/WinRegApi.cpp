@@ -102,11 +102,11 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
     return guarded([&](RegistryApi& api) { return api.openKey(hKey, lpSubKey, samDesired, phkResult); });
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD, REGSAM samDesired,
                                const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     return guarded([&](RegistryApi& api) {
-        return api.createKey(hKey, lpSubKey, samDesired, phkResult, lpdwDisposition);
+        return api.createKey(hKey, lpSubKey, lpClass, samDesired, phkResult, lpdwDisposition);
     });
 }
 
