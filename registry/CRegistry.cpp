@@ -155,8 +155,8 @@ bool queryRawValue(HKEY key, const std::string& ansiName, DWORD& type, std::vect
         if (fn::RegQueryValueExA(key, ansiName.c_str(), nullptr, &type, nullptr, &size) != success)
             return false;
         data.assign(size, 0);
-        const LSTATUS status =
-            fn::RegQueryValueExA(key, ansiName.c_str(), nullptr, &type, data.empty() ? nullptr : data.data(), &size);
+        const LSTATUS status = fn::RegQueryValueExA(key, ansiName.c_str(), nullptr, &type,
+                                                    data.empty() ? nullptr : data.data(), &size);
         if (status == ERROR_MORE_DATA)
             continue;
         if (status != success)

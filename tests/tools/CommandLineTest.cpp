@@ -202,6 +202,74 @@ TEST_F(RegToolCommandLine, ExportRefusesToOverwriteWithoutYAndImportRestores)
     EXPECT_EQ(dump(), before);
 }
 
+TEST_F(RegToolCommandLine, NamesMatchExactlyWhenTheStoreSaysTheyMatch)
+{
+    // Each pair: a name as stored and one typed by the user; the store's folding decides whether they are
+    // one name. The differing pairs are ones a general Unicode upper-casing would join.
+    struct Pair
+    {
+        std::string stored;
+        std::string typed;
+        bool same;
+    };
+    const Pair pairs[] = {
+        {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", true},               // Latin
+        {"\xCF\x83\xCE\xBF\xCF\x82", "\xCE\xA3\xCE\x9F\xCE\xA3", true}, // Greek, final sigma
+        {"\xD0\xB4\xD0\xBE\xD0\xBC", "\xD0\x94\xD0\x9E\xD0\x9C", true}, // Cyrillic
+        {"\xD5\xA1", "\xD4\xB1", true},                                 // Armenian
+        {"\xEF\xBD\x9A", "\xEF\xBC\xBA", true},                         // fullwidth
+        {"\xC6\x80", "\xC9\x83", false},                                // Latin Extended-B
+        {"\xC4\xB1", "I", false},                                       // dotless i
+        {"\xC5\xBF", "S", false},                                       // long s
+        {"\xE2\x93\x90", "\xE2\x92\xB6", false},                        // circled letters
+        {"\xE2\xB4\x80", "\xE1\x82\xA0", false},                        // Georgian
+    };
+    const std::string file = writeFile("names.reg", "");
+    const auto text = [](const std::string& s) { return std::string(s.c_str(), s.size() + 1); };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.stored + " / " + pair.typed);
+        const std::string parent = "HKCU\\Software\\T" + std::to_string(&pair - pairs);
+        const std::string stored = parent + "\\" + pair.stored;
+        const std::string typed = parent + "\\" + pair.typed;
+        setValue(stored, {"Who", REG_SZ, text(pair.stored)});
+        if (!pair.same)
+            setValue(typed, {"Who", REG_SZ, text(pair.typed)});
+        // Value names follow the same rule.
+        setValue(stored, {pair.stored, REG_DWORD, std::string("\1\0\0\0", 4)});
+        if (!pair.same)
+            setValue(stored, {pair.typed, REG_DWORD, std::string("\2\0\0\0", 4)});
+        const std::string before = dump();
+
+        const ToolRun query = runTool({"query", typed});
+        ASSERT_EQ(query.status, 0) << query.err;
+        const std::string shownKey = pair.same ? pair.stored : pair.typed;
+        EXPECT_NE(query.out.find("\\" + shownKey + "\n    Who    REG_SZ    " + shownKey + "\n"),
+                  std::string::npos)
+            << query.out;
+        const ToolRun byValue = runTool({"query", stored, "/v", pair.typed});
+        EXPECT_EQ(byValue.out.find("0x1") != std::string::npos, pair.same) << byValue.out;
+        EXPECT_EQ(byValue.out.find("0x2") != std::string::npos, !pair.same) << byValue.out;
+
+        ASSERT_EQ(runTool({"export", typed, file, "/y"}).status, 0);
+        ASSERT_EQ(runTool({"delete", typed, "/f"}).status, 0);
+        EXPECT_EQ(snapshot(stored).empty(), pair.same) << "the other key must stay";
+        if (!pair.same) {
+            EXPECT_EQ(readBack(stored, "Who").data, text(pair.stored));
+        }
+        ASSERT_EQ(runTool({"import", file}).status, 0);
+        EXPECT_EQ(dump(), before) << "export and import give back what was there";
+
+        ASSERT_EQ(runTool({"add", typed, "/v", "Added", "/d", "x", "/f"}).status, 0);
+        ASSERT_EQ(runTool({"delete", stored, "/v", pair.typed, "/f"}).status, 0);
+        const std::string after = dump(stored);
+        EXPECT_EQ(after.find("Added") != std::string::npos, pair.same) << after;
+        EXPECT_EQ(after.find(std::to_string(pair.stored.size()) + ":" + pair.stored + " 4") !=
+                      std::string::npos,
+                  !pair.same)
+            << after;
+    }
+}
+
 TEST_F(RegToolCommandLine, AMalformedImportNamesTheLineAndChangesNothing)
 {
     struct Case

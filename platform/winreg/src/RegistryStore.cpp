@@ -1,6 +1,6 @@
 #include "RegistryStore.h"
 
-#include "NameRules.h"
+#include "winreg_names.h"
 #include "SqliteError.h"
 #include "StoreFile.h"
 
@@ -211,7 +211,7 @@ std::optional<RegistryStore::Key> RegistryStore::key(std::int64_t id)
 
 std::optional<RegistryStore::Key> RegistryStore::child(const Key& parent, std::string_view name)
 {
-    std::pair<std::int64_t, std::string> lookup{parent.id, NameRules::fold(name)};
+    std::pair<std::int64_t, std::string> lookup{parent.id, foldName(name)};
     if (m_cacheInUse) {
         if (const auto hit = m_childCache.find(lookup); hit != m_childCache.end())
             return hit->second;
@@ -268,7 +268,7 @@ RegistryStore::Info RegistryStore::info(std::int64_t id)
 
 RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     // A handle names its key by id, so an id must never come back for a later key: a stale handle would
     // then write into a stranger. Random 63-bit ids make that as good as impossible, at no cost per write.
     for (int attempt = 0;; ++attempt) {
@@ -307,7 +307,7 @@ void RegistryStore::setReadOnly(std::int64_t id, bool readOnly)
 
 std::optional<RegistryStore::Value> RegistryStore::value(std::int64_t keyId, std::string_view name)
 {
-    std::pair<std::int64_t, std::string> lookup{keyId, NameRules::fold(name)};
+    std::pair<std::int64_t, std::string> lookup{keyId, foldName(name)};
     if (m_cacheInUse) {
         if (const auto hit = m_valueCache.find(lookup); hit != m_valueCache.end())
             return hit->second;
@@ -336,7 +336,7 @@ std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, D
 void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD type,
                              std::span<const BYTE> data)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     changed();
     Use(m_upsertValue)
         .bind(1, keyId)
@@ -349,7 +349,7 @@ void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD ty
 
 bool RegistryStore::removeValue(std::int64_t keyId, std::string_view name)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     changed();
     Use(m_deleteValue).bind(1, keyId).bindText(2, folded).run();
     return m_db.changes() > 0;
