@@ -243,7 +243,12 @@ std::optional<std::string> RegistryStore::childName(std::int64_t id, DWORD index
     m_childCursor.valid = false;
     if (!use.step())
         return std::nullopt;
-    m_childCursor = {id, index, 0, std::string(use.columnText(1)), now, true};
+    // The next call searches past this name; one that does not sort after the last would list the same
+    // names again, for ever.
+    std::string folded(use.columnText(1));
+    if (use.columnType(1) != SQLITE_TEXT || (next && folded <= m_childCursor.folded))
+        throw SqliteError(SQLITE_CORRUPT, "the index of key names is damaged");
+    m_childCursor = {id, index, 0, std::move(folded), now, true};
     return std::string(use.columnText(0));
 }
 
@@ -326,10 +331,15 @@ std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, D
     const bool next = continues(m_valueCursor, keyId, index, now);
     Use use(next ? m_valueAfter : m_valueAt);
     use.bind(1, keyId).bind(2, next ? m_valueCursor.seq : std::int64_t(index));
+    const std::int64_t previous = m_valueCursor.seq;
     m_valueCursor.valid = false;
     if (!use.step())
         return std::nullopt;
-    m_valueCursor = {keyId, index, use.columnInt64(3), {}, now, true};
+    // As for key names: a place that does not lie after the last would start the listing over.
+    const std::int64_t seq = use.columnInt64(3);
+    if (use.columnType(3) != SQLITE_INTEGER || (next && seq <= previous))
+        throw SqliteError(SQLITE_CORRUPT, "the index of value order is damaged");
+    m_valueCursor = {keyId, index, seq, {}, now, true};
     return readValue(use);
 }
 
