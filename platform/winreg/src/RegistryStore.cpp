@@ -54,7 +54,13 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
         // a key create. The WAL may now reach 32 MB before it is copied back; it goes when the last
         // connection closes.
         db.exec("PRAGMA wal_autocheckpoint = 8000");
-        return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(db)));
+        // Without it every write would be refused as if the file were read-only.
+        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (file.get() < 0) {
+            status = ERROR_CANTOPEN;
+            return nullptr;
+        }
+        return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(file), std::move(db)));
     } catch (const SqliteError& error) {
         const int primary = error.code() & 0xFF;
         status = (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_CANTOPEN;
@@ -79,8 +85,8 @@ std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
     return std::nullopt;
 }
 
-RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
-    : m_path(std::move(path)), m_file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC)), m_db(std::move(db)),
+RegistryStore::RegistryStore(std::string path, FileDescriptor file, SqliteDatabase db)
+    : m_path(std::move(path)), m_file(std::move(file)), m_db(std::move(db)),
       m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
       m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
       m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
