@@ -6,7 +6,12 @@
 #include "Text.h"
 #include "ToolFixture.h"
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sstream>
 
 using namespace dawdlex::regtool;
@@ -309,6 +314,57 @@ TEST_F(RegToolCommandLine, AMalformedImportNamesTheLineAndChangesNothing)
     }
 }
 
+TEST_F(RegToolCommandLine, CtrlCDuringALongImportUndoesItAndThenEndsTheTool)
+{
+    setValue(kKey, {"Kept", REG_SZ, std::string("k\0", 2)});
+    const std::string before = dump();
+    std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Pendlewick\\"
+        "Dawdlex]\r\n";
+    // Far more than can be imported before the interruption arrives.
+    for (int i = 0; i < 200000; ++i)
+        text += "\"v" + std::to_string(i) + "\"=dword:00000001\r\n";
+    const std::string file = writeFile("long.reg", text);
+    std::string program = DAWDLEX_REG_EXE;
+    std::string verb = "import";
+    std::string fileArgument = file;
+    char* argv[] = {program.data(), verb.data(), fileArgument.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Watchdogs, not timings: each wait gives up after a minute instead of hanging the suite.
+    const auto waitUntil = [](const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!done() && std::chrono::steady_clock::now() < limit)
+            ::usleep(2000);
+        return done();
+    };
+    const bool started = waitUntil([&] {
+        RegKey key;
+        RegValue value;
+        return openKey(path(kKey), KEY_READ, key) == ERROR_SUCCESS &&
+               readValue(key.get(), "v0", value) == ERROR_SUCCESS;
+    });
+    ::kill(child, SIGINT);
+    int status = 0;
+    const bool ended = waitUntil([&] { return status != 0 || ::waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    }
+    ASSERT_TRUE(started) << "the import never began";
+    ASSERT_TRUE(ended) << "the tool did not stop";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(dump(), before);
+}
+
 TEST(RegProgressMeter, DrawsOnlyAfterASecondAndOnlyWhenEnabled)
 {
     std::chrono::steady_clock::time_point now{};
@@ -358,5 +414,12 @@ TEST(RegSignalBlocker, CtrlCWaitsUntilTheChangeIsDone)
         EXPECT_EQ(interruptions, 0);
     }
     EXPECT_EQ(interruptions, 1) << "delivered once the blocker is gone";
+    {
+        const SignalBlocker blocker;
+        EXPECT_FALSE(blocker.requested());
+        ::raise(SIGINT);
+        EXPECT_TRUE(blocker.requested()) << "the change can see the request and stop early";
+    }
+    EXPECT_EQ(interruptions, 2);
     ::sigaction(SIGINT, &previous, nullptr);
 }

@@ -144,6 +144,37 @@ TEST_F(RegRoundTrip, AFailureHalfWayUndoesEveryEarlierChange)
     EXPECT_TRUE(snapshot("HKCU\\Software\\Brand").empty());
 }
 
+TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
+{
+    for (int i = 0; i < 10; ++i)
+        setValue(kKey, {"v" + std::to_string(i), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
+    const std::string before = dump();
+    const RegistryPath key = path(kKey);
+    const auto change = [&](RegOperation::Kind kind, const std::string& name, const RegistryPath& where) {
+        return RegOperation{kind, where, {name, REG_SZ, std::string("x\0", 2)}, 1};
+    };
+    std::vector<RegOperation> operations;
+    // Deletes from the last value backwards, as delete /va does, then from the front and the middle.
+    for (const char* name : {"v9", "v8", "v7", "v0", "v4"})
+        operations.push_back(change(RegOperation::Kind::DeleteValue, name, key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "v2", key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "added", key));
+    operations.push_back(change(RegOperation::Kind::DeleteValue, "v1", key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "n", path("HKCU\\Software\\Brand\\New")));
+    for (std::size_t stopAt = 0; stopAt <= operations.size(); ++stopAt) {
+        SCOPED_TRACE("stop before change " + std::to_string(stopAt));
+        std::size_t asked = 0;
+        const RegImporter::Result result =
+            RegImporter({}, [&] { return asked++ == stopAt; }).apply(operations);
+        EXPECT_EQ(result.succeeded, stopAt == operations.size());
+        EXPECT_EQ(result.stopped, stopAt < operations.size());
+        if (result.succeeded)
+            continue;
+        EXPECT_TRUE(result.rolledBack);
+        EXPECT_EQ(dump(), before);
+    }
+}
+
 TEST_F(RegRoundTrip, DeletingASubtreeWithAReadOnlyKeyInsideChangesNothing)
 {
     setValue(std::string(kKey) + "\\A", {"a", REG_SZ, std::string("1\0", 2)});

@@ -1,6 +1,9 @@
 #include "RegImporter.h"
 
 #include "RegKey.h"
+#include "Text.h"
+
+#include <algorithm>
 
 namespace dawdlex::regtool {
 
@@ -50,13 +53,24 @@ LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>&
     return ERROR_SUCCESS;
 }
 
-RegImporter::RegImporter(Progress progress) : m_progress(std::move(progress)) {}
+RegImporter::RegImporter(Progress progress, StopRequested stopRequested)
+    : m_progress(std::move(progress)), m_stopRequested(std::move(stopRequested))
+{}
 
 RegImporter::Result RegImporter::apply(const std::vector<RegOperation>& operations)
 {
     m_undo.clear();
+    m_keptKeys.clear();
     Result result;
     for (std::size_t i = 0; i < operations.size(); ++i) {
+        if (m_stopRequested && m_stopRequested()) {
+            result.succeeded = false;
+            result.stopped = true;
+            result.line = operations[i].line;
+            result.message = "stopped on request";
+            result.rolledBack = rollBack();
+            return result;
+        }
         const LSTATUS status = applyOne(operations[i]);
         if (status != ERROR_SUCCESS) {
             result.succeeded = false;
@@ -137,12 +151,17 @@ LSTATUS RegImporter::deleteValue(const RegOperation& operation)
         return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS)
         return status;
-    // Putting one value back would move it to the end; keep the whole key's order instead.
-    std::vector<RegValue> values;
-    status = readValues(key.get(), values);
-    if (status != ERROR_SUCCESS)
-        return status;
-    m_undo.emplace_back(RestoreValues{operation.key, std::move(values)});
+    // Putting one value back would move it to the end; keep the whole key's order instead, once per key.
+    const std::string folded = foldName(operation.key.text());
+    if (m_keptKeys.insert(folded).second) {
+        std::vector<RegValue> values;
+        status = readValues(key.get(), values);
+        if (status != ERROR_SUCCESS) {
+            m_keptKeys.erase(folded);
+            return status;
+        }
+        m_undo.emplace_back(RestoreValues{operation.key, std::move(values)});
+    }
     return RegDeleteValueA(key.get(), operation.value.name.c_str());
 }
 
@@ -208,12 +227,21 @@ LSTATUS RegImporter::undo(const UndoStep& step)
     if (const auto* restore = std::get_if<RestoreValues>(&step)) {
         RegKey key;
         LSTATUS status = openKey(restore->key, KEY_ALL_ACCESS, key);
+        std::vector<RegValue> current;
         if (status == ERROR_SUCCESS)
-            status = deleteAllValues(key.get());
-        for (const RegValue& value : restore->values) {
-            if (status == ERROR_SUCCESS)
-                status = writeValue(key.get(), value);
-        }
+            status = readValues(key.get(), current);
+        if (status != ERROR_SUCCESS)
+            return status;
+        // Values still in their places stay; from the first one that differs on, the key's values are put
+        // back in their order. Deletes that went from the last value backwards cost only their rewrite.
+        const std::size_t kept = static_cast<std::size_t>(
+            std::mismatch(current.begin(), current.end(), restore->values.begin(), restore->values.end())
+                .first -
+            current.begin());
+        for (std::size_t i = kept; i < current.size() && status == ERROR_SUCCESS; ++i)
+            status = RegDeleteValueA(key.get(), current[i].name.c_str());
+        for (std::size_t i = kept; i < restore->values.size() && status == ERROR_SUCCESS; ++i)
+            status = writeValue(key.get(), restore->values[i]);
         return status;
     }
     const auto& restore = std::get<RestoreTree>(step);
