@@ -114,17 +114,6 @@ std::string windows1252ToUtf8(std::string_view ansi)
     return out;
 }
 
-std::size_t characterCount(std::string_view utf8)
-{
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < utf8.size(); ++count) {
-        char32_t cp = 0;
-        const std::size_t length = decodeUtf8(utf8, pos, cp);
-        pos += length == 0 ? 1 : length;
-    }
-    return count;
-}
-
 bool decodeRegFileBytes(std::string_view bytes, std::string& text, FileEncoding& encoding, std::string& error)
 {
     const bool utf16Mark = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';

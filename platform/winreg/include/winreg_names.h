@@ -1,6 +1,6 @@
-// How the store compares names, and the UTF-8 decoding it rests on, for code that must agree with the
-// store exactly (the registry tool matches and spells names the way the store does). Linux only: on
-// Windows the registry is the system's own.
+// How the store compares names, the UTF-8 decoding it rests on and the limits of names, for code that
+// must agree with the store exactly (the registry tool matches and spells names the way the store does).
+// Linux only: on Windows the registry is the system's own.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,12 @@
 #include <string_view>
 
 namespace dawdlex::winreg {
+
+// The longest names the store takes, in bytes (the characters of the *A calls).
+inline constexpr std::size_t maxKeyNameLength = 255;
+inline constexpr std::size_t maxValueNameLength = 16383;
+// Roots are at depth 0; a key may sit at most this many levels below its root.
+inline constexpr int maxKeyDepth = 512;
 
 // The length of the valid UTF-8 sequence at text[pos] (1 for ASCII), with its code point in codePoint; 0
 // when the byte there starts none (a stray continuation byte, an overlong form, a surrogate, a code point

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "winreg.h"
+#include "winreg_names.h"
 
 #include <cstddef>
 #include <string>
@@ -10,14 +11,14 @@
 namespace dawdlex::winreg {
 
 // The store's rules for names and paths, in one place: how long names may be, how a subkey path splits
-// into key names. How names compare is foldName (winreg_names.h). Lengths are in bytes, which are the characters of the *A calls.
+// into key names. How names compare is foldName (winreg_names.h). Lengths are in bytes, which are the
+// characters of the *A calls.
 class NameRules
 {
 public:
-    static constexpr std::size_t maxKeyNameLength = 255;
-    static constexpr std::size_t maxValueNameLength = 16383;
-    // Roots are at depth 0; a key may sit at most this many levels below its root.
-    static constexpr int maxDepth = 512;
+    static constexpr std::size_t maxKeyNameLength = winreg::maxKeyNameLength;
+    static constexpr std::size_t maxValueNameLength = winreg::maxValueNameLength;
+    static constexpr int maxDepth = maxKeyDepth;
 
     // Splits a subkey path into its key names. A null or empty path gives no names (the base key itself);
     // repeated and trailing backslashes are skipped. Returns ERROR_BAD_PATHNAME for a leading backslash
