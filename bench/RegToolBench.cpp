@@ -108,6 +108,32 @@ void BM_ImportFileOf10000Values(benchmark::State& state)
 }
 BENCHMARK(BM_ImportFileOf10000Values)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+void BM_ImportDeletingKeysOf1000(benchmark::State& state)
+{
+    const BenchStore store;
+    const std::string file = (store.configHome() / "deletes.reg").string();
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "Windows Registry Editor Version 5.00\r\n\r\n";
+        for (int k = 0; k < 1000; ++k)
+            out << "[-HKEY_CURRENT_USER\\" << kSubKey << "\\Key" << k << "]\r\n";
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        bool filled = true;
+        for (int k = 0; k < 1000 && filled; ++k)
+            filled = fillKey(std::string(kSubKey) + "\\Key" + std::to_string(k), 1);
+        state.ResumeTiming();
+        if (!filled) {
+            state.SkipWithError("cannot fill the keys");
+            break;
+        }
+        if (!runCommand(state, {"import", file}))
+            break;
+    }
+}
+BENCHMARK(BM_ImportDeletingKeysOf1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void BM_QueryTreeOf1000KeysWith10Values(benchmark::State& state)
 {
     const BenchStore store;

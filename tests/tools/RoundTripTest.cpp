@@ -148,6 +148,7 @@ TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
 {
     for (int i = 0; i < 10; ++i)
         setValue(kKey, {"v" + std::to_string(i), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
+    setValue(std::string(kKey) + "\\Sub\\Old", {"o", REG_SZ, std::string("o\0", 2)});
     const std::string before = dump();
     const RegistryPath key = path(kKey);
     const auto change = [&](RegOperation::Kind kind, const std::string& name, const RegistryPath& where) {
@@ -161,6 +162,11 @@ TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
     operations.push_back(change(RegOperation::Kind::SetValue, "added", key));
     operations.push_back(change(RegOperation::Kind::DeleteValue, "v1", key));
     operations.push_back(change(RegOperation::Kind::SetValue, "n", path("HKCU\\Software\\Brand\\New")));
+    // Keys deleted as typed in another case come back as spelled; one made by the import goes again.
+    const std::string sub = std::string(kKey) + "\\SUB\\";
+    operations.push_back(change(RegOperation::Kind::DeleteKey, "", path(sub + "old")));
+    operations.push_back(change(RegOperation::Kind::SetValue, "f", path(sub + "Fresh")));
+    operations.push_back(change(RegOperation::Kind::DeleteKey, "", path(sub + "FRESH")));
     for (std::size_t stopAt = 0; stopAt <= operations.size(); ++stopAt) {
         SCOPED_TRACE("stop before change " + std::to_string(stopAt));
         std::size_t asked = 0;

@@ -61,6 +61,7 @@ RegImporter::Result RegImporter::apply(const std::vector<RegOperation>& operatio
 {
     m_undo.clear();
     m_keptKeys.clear();
+    m_spellings.clear();
     Result result;
     for (std::size_t i = 0; i < operations.size(); ++i) {
         if (m_stopRequested && m_stopRequested()) {
@@ -111,6 +112,7 @@ LSTATUS RegImporter::ensureKey(const RegistryPath& path, bool& created)
         return status;
     // Recorded before creating: a create that fails half-way may still leave some of the keys behind.
     m_undo.emplace_back(DeleteCreatedKey{*top});
+    rememberCreated(*top);
     RegKey key;
     return key.create(path.root, path.subkey());
 }
@@ -181,7 +183,7 @@ LSTATUS RegImporter::deleteKey(const RegOperation& operation)
     if (status != ERROR_SUCCESS)
         return status;
     KeyTree tree;
-    tree.name = storedSpelling(parent.get(), operation.key.components.back());
+    tree.name = spellingOf(parent.get(), parentPath, operation.key.components.back());
     status = readTree(key.get(), tree);
     key.close();
     if (status == ERROR_SUCCESS)
@@ -190,7 +192,33 @@ LSTATUS RegImporter::deleteKey(const RegOperation& operation)
         return status;
     const std::string name = tree.name;
     m_undo.emplace_back(RestoreTree{parentPath, std::move(tree)});
+    if (const auto listed = m_spellings.find(foldName(parentPath.text())); listed != m_spellings.end())
+        listed->second.erase(foldName(name));
     return deleteTree(parent.get(), name);
+}
+
+std::string RegImporter::spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name)
+{
+    const std::string folded = foldName(name);
+    std::map<std::string, std::string>& listed = m_spellings[foldName(parentPath.text())];
+    if (!listed.contains(folded)) {
+        // A parent not listed yet, or a subkey another process made since.
+        std::vector<std::string> names;
+        if (readSubkeyNames(parent, names) != ERROR_SUCCESS)
+            return name;
+        listed.clear();
+        for (std::string& stored : names)
+            listed.emplace(foldName(stored), std::move(stored));
+    }
+    const auto found = listed.find(folded);
+    return found != listed.end() ? found->second : name;
+}
+
+void RegImporter::rememberCreated(const RegistryPath& top)
+{
+    const auto listed = m_spellings.find(foldName(top.parent().text()));
+    if (listed != m_spellings.end())
+        listed->second.insert_or_assign(foldName(top.components.back()), top.components.back());
 }
 
 bool RegImporter::rollBack()

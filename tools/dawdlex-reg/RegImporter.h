@@ -11,6 +11,7 @@
 #include "StoreAccess.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -69,6 +70,10 @@ private:
     LSTATUS deleteKey(const RegOperation& operation);
     bool rollBack();
     static LSTATUS undo(const UndoStep& step);
+    // The store's spelling of the subkey `name` of `parent` (at parentPath), for putting a deleted key
+    // back as it was. Each parent's subkeys are listed once per import, not once per key deleted.
+    std::string spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name);
+    void rememberCreated(const RegistryPath& top);
 
     Progress m_progress;
     StopRequested m_stopRequested;
@@ -76,6 +81,8 @@ private:
     // Keys (folded paths) whose values are already kept whole in m_undo: one snapshot of a key serves
     // every later delete of its values, since undoing it puts back all of them.
     std::set<std::string> m_keptKeys;
+    // Folded parent path -> folded subkey name -> the store's spelling.
+    std::map<std::string, std::map<std::string, std::string>> m_spellings;
 };
 
 // The first key of `path`, from the root down, that does not exist; nullopt when the whole path exists.
