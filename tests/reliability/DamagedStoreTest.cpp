@@ -6,6 +6,7 @@
 #include "tests/support/FreshRegistry.h"
 #include "tests/support/RawRegistry.h"
 
+#include <sqlite3.h>
 #include <windows.h>
 #include <winreg_store.h>
 
@@ -118,20 +119,39 @@ TEST(DamagedStore, FlippedOrCutBytesGiveStatusesNotCrashes)
         std::cout << outcome << ": " << count << std::endl;
 }
 
-TEST(DamagedStore, AValueOrderIndexWithAMisplacedEntryEndsEveryListing)
+// A key name stored as bytes instead of text: one flipped bit in a record header does that.
+void damageKeyName(const std::string& name)
 {
-    FreshRegistry registry;
-    fillStore();
-    RawRegistry::damageValueOrder("v2");
-    const std::string storeFile = RegStorePath();
-    const std::string damaged = readFile(storeFile);
-    ASSERT_NE(checkStoreFile(storeFile), "ok") << "the damage is there";
+    const std::string path = RegStorePath();
+    RegStoreClose();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    const std::string sql = "UPDATE keys SET folded = CAST(folded AS BLOB) WHERE name = '" + name + "'";
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK);
+}
 
-    const std::vector<std::uint64_t> reports = probe();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0], static_cast<std::uint64_t>(ERROR_BADDB));
-    EXPECT_EQ(reports[1], static_cast<std::uint64_t>(ERROR_BADDB));
-    EXPECT_TRUE(readFile(storeFile) == damaged) << "a refused store was changed";
+TEST(DamagedStore, AListingThatWouldGoBackOverItselfIsRefused)
+{
+    const std::pair<const char*, void (*)()> cases[] = {
+        {"an index of value order with a misplaced entry", [] { RawRegistry::damageValueOrder("v2"); }},
+        {"a key name of the wrong type", [] { damageKeyName("K3"); }},
+    };
+    for (const auto& [what, damage] : cases) {
+        SCOPED_TRACE(what);
+        FreshRegistry registry;
+        fillStore();
+        damage();
+        const std::string storeFile = RegStorePath();
+        const std::string damaged = readFile(storeFile);
+
+        const std::vector<std::uint64_t> reports = probe();
+        ASSERT_EQ(reports.size(), 2u);
+        EXPECT_EQ(reports[0], static_cast<std::uint64_t>(ERROR_BADDB));
+        EXPECT_EQ(reports[1], static_cast<std::uint64_t>(ERROR_BADDB));
+        EXPECT_TRUE(readFile(storeFile) == damaged) << "a refused store was changed";
+    }
 }
 
 } // namespace
