@@ -25,6 +25,24 @@ std::string describe(const RegOperation& operation)
     return {};
 }
 
+// Puts back a tree whose delete failed or stopped part-way. Each key still there is whole (a key goes with
+// its values only once its subkeys are gone), so only the missing ones are made again.
+LSTATUS restoreTree(HKEY parent, const KeyTree& tree)
+{
+    RegKey key;
+    const LSTATUS status = key.open(parent, tree.name, KEY_ALL_ACCESS);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return writeTree(parent, tree);
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (const KeyTree& subkey : tree.subkeys) {
+        const LSTATUS restored = restoreTree(key.get(), subkey);
+        if (restored != ERROR_SUCCESS)
+            return restored;
+    }
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 // Most values go into keys that exist by then, which one lookup of the whole path tells. Otherwise it goes
@@ -64,19 +82,14 @@ RegImporter::Result RegImporter::apply(const std::vector<RegOperation>& operatio
     m_spellings.clear();
     Result result;
     for (std::size_t i = 0; i < operations.size(); ++i) {
-        if (m_stopRequested && m_stopRequested()) {
-            result.succeeded = false;
-            result.stopped = true;
-            result.line = operations[i].line;
-            result.message = "stopped on request";
-            result.rolledBack = rollBack();
-            return result;
-        }
-        const LSTATUS status = applyOne(operations[i]);
+        const bool stop = m_stopRequested && m_stopRequested();
+        const LSTATUS status = stop ? ERROR_CANCELLED : applyOne(operations[i]);
         if (status != ERROR_SUCCESS) {
             result.succeeded = false;
+            result.stopped = status == ERROR_CANCELLED;
             result.line = operations[i].line;
-            result.message = describe(operations[i]) + ": " + statusText(status);
+            result.message =
+                result.stopped ? statusText(status) : describe(operations[i]) + ": " + statusText(status);
             result.rolledBack = rollBack();
             return result;
         }
@@ -194,7 +207,7 @@ LSTATUS RegImporter::deleteKey(const RegOperation& operation)
     m_undo.emplace_back(RestoreTree{parentPath, std::move(tree)});
     if (const auto listed = m_spellings.find(foldName(parentPath.text())); listed != m_spellings.end())
         listed->second.erase(foldName(name));
-    return deleteTree(parent.get(), name);
+    return deleteTree(parent.get(), name, m_stopRequested);
 }
 
 std::string RegImporter::spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name)
@@ -277,7 +290,7 @@ LSTATUS RegImporter::undo(const UndoStep& step)
     const LSTATUS status = openKey(restore.parent, KEY_ALL_ACCESS, parent);
     if (status != ERROR_SUCCESS)
         return status;
-    return writeTree(parent.get(), restore.tree);
+    return restoreTree(parent.get(), restore.tree);
 }
 
 } // namespace dawdlex::regtool

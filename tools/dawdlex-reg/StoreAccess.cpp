@@ -165,7 +165,7 @@ LSTATUS writeTree(HKEY parent, const KeyTree& tree)
     return ERROR_SUCCESS;
 }
 
-LSTATUS deleteTree(HKEY base, const std::string& subkey)
+LSTATUS deleteTree(HKEY base, const std::string& subkey, const std::function<bool()>& stopRequested)
 {
     RegKey key;
     LSTATUS status = key.open(base, subkey, KEY_ALL_ACCESS);
@@ -176,11 +176,13 @@ LSTATUS deleteTree(HKEY base, const std::string& subkey)
     if (status != ERROR_SUCCESS)
         return status;
     for (const std::string& name : names) {
-        status = deleteTree(key.get(), name);
+        status = deleteTree(key.get(), name, stopRequested);
         if (status != ERROR_SUCCESS)
             return status;
     }
     key.close();
+    if (stopRequested && stopRequested())
+        return ERROR_CANCELLED;
     return RegDeleteKeyA(base, subkey.c_str());
 }
 
@@ -245,6 +247,8 @@ std::string statusText(LSTATUS status)
         return "invalid key handle";
     case ERROR_DISK_FULL:
         return "the disk is full";
+    case ERROR_CANCELLED:
+        return "stopped on request";
     default:
         return "error " + std::to_string(status);
     }
