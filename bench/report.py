@@ -82,8 +82,8 @@ def verdict(values, target, lower_is_better=True):
     return "met" if met else "**missed**"
 
 
-def registry_rows(results):
-    path = os.path.join(results, "registry.json")
+def registry_rows(results, name="registry.json"):
+    path = os.path.join(results, name)
     if not os.path.exists(path):
         return {}
     with open(path) as f:
@@ -96,6 +96,31 @@ def registry_rows(results):
         by_name.setdefault(bench["run_name"], []).append(bench["real_time"] * unit)
         by_name.setdefault(bench["run_name"] + "/cpu", []).append(bench["cpu_time"] * unit)
     return by_name
+
+
+# dawdlex-reg's verbs on big keys: (benchmark name, label, target in ms).
+REGTOOL = [
+    ("BM_QueryKeyOf10000Values/iterations:3", "query of a key with 10,000 values", 500),
+    ("BM_DeleteAllOf10000Values/iterations:3", "delete /va of 10,000 values", 1000),
+    ("BM_ImportFileOf10000Values/iterations:3", "import of a .reg file with 10,000 values", 2000),
+    ("BM_QueryTreeOf1000KeysWith10Values/iterations:3", "query /s of 1,000 keys with 10 values each", 500),
+    ("BM_ImportDeletingKeysOf1000/iterations:3", "import of a .reg file deleting 1,000 sibling keys", None),
+]
+
+
+def regtool_lines(results):
+    """The table of dawdlex-reg's figures (ms per command, wall clock and CPU)."""
+    rows = registry_rows(results, "regtool.json")
+    lines = ["| Figure | Target | min | median | max | n | CPU median | Verdict |",
+             "|---|---|---|---|---|---|---|---|"]
+    for name, label, target in REGTOOL:
+        values = [v * 1e-3 for v in rows.get(name, [])]
+        cpu = [v * 1e-3 for v in rows.get(name + "/cpu", [])]
+        cpu_text = fmt(statistics.median(cpu)) if cpu else "–"
+        target_text = f"≤ {target:,}" if target else "–"
+        lines.append(f"| {label} | {target_text} | " + " | ".join(triple(values)) +
+                     f" | {cpu_text} | {verdict(values, target)} |")
+    return lines
 
 
 def machine():
@@ -173,6 +198,16 @@ def main():
     rename = [v * 1e-3 for v in registry.get("BM_RenameKeyTree/iterations:2", [])]
     add("| RenameKey of a 1,000-key tree, 4 values per key (ms) | ≤ 1,000 | " + " | ".join(triple(rename)) +
         f" | – | – | {verdict(rename, 1000)} |")
+    add("")
+
+    add("### dawdlex-reg on big keys (wall-clock time per command, ms; CPU time beside it)")
+    add("")
+    add("Reproduce: `build/bench/dawdlex-regtool-bench --benchmark_repetitions=5`; each repetition is the "
+        "mean of 3 commands, run in-process on a store in a temporary folder; filling the key and writing "
+        "the file are not timed.")
+    add("")
+    for line in regtool_lines(results):
+        add(line)
     add("")
 
     settings = kv_lines(os.path.join(results, "settings.txt"))

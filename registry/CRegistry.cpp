@@ -146,6 +146,27 @@ int32_t fromLittleEndian(const std::array<uint8_t, 4>& bytes)
                                 uint32_t{bytes[3]} << 24);
 }
 
+// The value's type and bytes exactly as stored; false when it cannot be read. The size is asked again
+// when the value grew in between.
+bool queryRawValue(HKEY key, const std::string& ansiName, DWORD& type, std::vector<uint8_t>& data)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (fn::RegQueryValueExA(key, ansiName.c_str(), nullptr, &type, nullptr, &size) != success)
+            return false;
+        data.assign(size, 0);
+        const LSTATUS status = fn::RegQueryValueExA(key, ansiName.c_str(), nullptr, &type,
+                                                    data.empty() ? nullptr : data.data(), &size);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != success)
+            return false;
+        data.resize(size);
+        return true;
+    }
+    return false;
+}
+
 // Lists path and every key below it, deepest first, through an object of its own so that the caller's
 // current key stays put. False when a key of the tree cannot be opened with full access or listed by name:
 // such a tree cannot be deleted whole.
@@ -283,7 +304,7 @@ bool CRegistry::RenameKey(const std::string& sNewKeyName)
         return false;
     if (!CreateKey(newPath))
         return false;
-    CopyValues(oldPath, newPath);
+    CopyValues(newPath);
     CopySubKeys(oldPath, newPath);
     if (!OpenKey(newPath))
         return false;
@@ -302,7 +323,9 @@ bool CRegistry::EnumerateValues(std::vector<std::string>& sValues, int32_t& lVal
     for (DWORD index = 0; index < info.values; ++index) {
         std::string buffer(size_t{info.longestValueName} + 1, '\0');
         auto length = static_cast<DWORD>(buffer.size());
-        fn::RegEnumValueA(lKeyHandle, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (fn::RegEnumValueA(lKeyHandle, index, buffer.data(), &length, nullptr, nullptr, nullptr,
+                              nullptr) != success)
+            continue;
         buffer.resize(std::min<size_t>(length, buffer.size()));
         sValues[index] = AnsiText::fromAnsi(buffer);
     }
@@ -567,54 +590,27 @@ int32_t CRegistry::SwapEndian(int32_t x)
     return fromLittleEndian(bytes);
 }
 
-void CRegistry::CopyValues(const std::string& source, const std::string& destination)
+void CRegistry::CopyValues(const std::string& destination)
 {
-    if (!KeyExists(destination))
+    const auto target = resolveAbsolute(destination);
+    if (!target)
+        return;
+    ScopedKey into;
+    if (fn::RegOpenKeyExA(target->base, target->pathArg(), 0, keyAllAccess, into.receive()) != success)
         return;
     std::vector<std::string> names;
     int32_t count = 0;
     EnumerateValues(names, count);
-    // Each write needs the destination current and the next read the source again.
-    const auto writeIntoDestination = [&](const auto& write) {
-        OpenKey(destination);
-        write();
-        OpenKey(source);
-    };
+    // Type and bytes go over as stored: going through the typed readers and writers would change them (an
+    // expandable text not wrapped in "%", a multi-string, a type the class has no kind for).
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
-        RegistryValueType kind = RegistryValueType::Unknown;
-        int32_t size = 0;
-        GetValueInfo(*name, kind, size);
-        switch (kind) {
-        case RegistryValueType::Unknown:
-            if (size == 0)
-                break;
-            [[fallthrough]];
-        case RegistryValueType::Binary: {
-            const RegistryVariant data = ReadBinary(*name);
-            writeIntoDestination([&] { WriteBinary(data, *name); });
-            break;
-        }
-        case RegistryValueType::String: {
-            const std::string text = ReadString(*name);
-            writeIntoDestination([&] { WriteString(text, *name); });
-            break;
-        }
-        case RegistryValueType::EnvironmentString: {
-            const std::string text = ReadEnviromentString(*name);
-            writeIntoDestination([&] { WriteEnvironmentString(text, *name); });
-            break;
-        }
-        case RegistryValueType::Integer: {
-            const int32_t number = ReadInteger(*name);
-            writeIntoDestination([&] { WriteInteger(number, *name); });
-            break;
-        }
-        case RegistryValueType::BigEndian: {
-            const int32_t number = ReadBigEndian(*name);
-            writeIntoDestination([&] { WriteBigEndian(number, *name); });
-            break;
-        }
-        }
+        const std::string ansiName = AnsiText::toAnsi(*name);
+        DWORD type = 0;
+        std::vector<uint8_t> data;
+        if (!queryRawValue(lKeyHandle, ansiName, type, data))
+            continue;
+        fn::RegSetValueExA(into.get(), ansiName.c_str(), 0, type, data.empty() ? nullptr : data.data(),
+                           static_cast<DWORD>(data.size()));
     }
 }
 
@@ -632,7 +628,7 @@ void CRegistry::CopySubKeys(const std::string& source, const std::string& destin
         const std::string childDestination = destination + '\\' + *name;
         CreateKey(childDestination);
         OpenKey(childSource);
-        CopyValues(childSource, childDestination);
+        CopyValues(childDestination);
         CloseKey();
         CopySubKeys(childSource, childDestination);
     }

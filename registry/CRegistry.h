@@ -70,12 +70,13 @@ public:
     // with nothing changed, for a bare root key, no key open, an empty name or one with a backslash, a
     // current path ending in a backslash, or a name that exists. When a key of the old tree cannot be
     // opened with full access, nothing of the old tree is deleted: false, both trees exist and the new key
-    // is current. Values are stored the way their writers store them, so some change type (REG_MULTI_SZ
-    // becomes REG_SZ, for instance); a value or subkey that cannot be copied does not stop the copy.
+    // is current. Every value keeps its name, type and bytes, whatever the type; the new key's values are
+    // written in reverse of the old key's listing order. A value or subkey that cannot be copied does not
+    // stop the copy.
     bool RenameKey(const std::string& sNewKeyName);
 
     // Names of the current key's values in the registry's order. False with no key open or no values;
-    // both outputs are then untouched.
+    // both outputs are then untouched. An entry the registry fails to list is listed as "".
     bool EnumerateValues(std::vector<std::string>& sValues, int32_t& lValuesNumber);
     bool DeleteValue(const std::string& sValue);
     bool ValueExists(const std::string& sValue);
@@ -130,7 +131,8 @@ public:
 private:
     std::string ExpandEnvString(const std::string& text);
     static int32_t SwapEndian(int32_t x);
-    void CopyValues(const std::string& source, const std::string& destination);
+    // Copies every value of the current key into the key at destination, type and bytes unchanged.
+    void CopyValues(const std::string& destination);
     void CopySubKeys(const std::string& source, const std::string& destination);
 
     bool setValue(const std::string& sValue, DWORD type, const void* data, size_t length);

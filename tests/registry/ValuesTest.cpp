@@ -171,4 +171,24 @@ TEST_F(Values, EnumerateValuesListsNamesIncludingTheDefaultValue)
     EXPECT_EQ(names, (std::vector<std::string>{"", "A rather longer value name", "Second"}));
 }
 
+#ifndef _WIN32
+TEST_F(Values, AnEntryTheStoreFailsToListIsListedEmpty)
+{
+    for (const char* name : {"One", "Two", "A rather longer value name", "Four"})
+        setRaw(baseSubKey, name, REG_SZ, {'v', 0});
+    damageValueOrder("Two");
+    CRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(base));
+    std::vector<std::string> names;
+    int32_t count = 0;
+    EXPECT_TRUE(registry.EnumerateValues(names, count));
+    EXPECT_EQ(count, 4);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[0], "One");
+    // The damage is met at the second entry; from then on the store refuses every call.
+    for (std::size_t i = 1; i < names.size(); ++i)
+        EXPECT_EQ(names[i], "") << i;
+}
+#endif
+
 } // namespace

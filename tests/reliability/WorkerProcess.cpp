@@ -76,6 +76,31 @@ int WorkerProcess::wait()
     return result < 0 ? -1 : status;
 }
 
+std::optional<int> WorkerProcess::waitFor(std::chrono::milliseconds limit)
+{
+    if (m_pid <= 0)
+        return -1;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t result = ::waitpid(m_pid, &status, WNOHANG);
+        if (result == m_pid) {
+            m_pid = -1;
+            return status;
+        }
+        if (result < 0 && errno != EINTR) {
+            m_pid = -1;
+            return -1;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill();
+            wait();
+            return std::nullopt;
+        }
+        ::usleep(5000);
+    }
+}
+
 std::vector<std::uint64_t> WorkerProcess::reports()
 {
     std::vector<std::uint64_t> numbers;

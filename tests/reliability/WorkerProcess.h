@@ -2,7 +2,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,8 @@ public:
     void kill();
     // The wait status of the ended process; -1 when it could not be had.
     int wait();
+    // The same, but a process still running after `limit` is killed: nullopt then.
+    std::optional<int> waitFor(std::chrono::milliseconds limit);
     // Every number reported so far, reading until the writing end is closed (the process has ended).
     std::vector<std::uint64_t> reports();
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sqlite3.h>
+#include <winreg_store.h>
+#endif
+
 void RawRegistry::makeKey(const std::string& subKey)
 {
     HKEY key = nullptr;
@@ -57,3 +62,34 @@ std::vector<std::string> RawRegistry::valueNamesRaw(const std::string& subKey)
     RegCloseKey(key);
     return names;
 }
+
+#ifndef _WIN32
+void RawRegistry::damageValueOrder(const std::string& name)
+{
+    const std::string path = RegStorePath();
+    RegStoreClose();
+    // The index is rebuilt over an expression that moves the value's entry half a place on, then declared
+    // a plain index again; each step needs a connection of its own to see the schema the last one wrote.
+    std::string quoted;
+    for (const char c : name)
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    const std::string steps[] = {
+        "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX vals_order ON vals(key, "
+        "(CASE WHEN name = ''" +
+            quoted + "'' THEN seq + 0.5 ELSE seq END))' WHERE name = 'vals_order'",
+        "REINDEX vals_order",
+        "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX vals_order ON vals(key, "
+        "seq)' WHERE name = 'vals_order'",
+    };
+    for (const std::string& step : steps) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, step.c_str(), nullptr, nullptr, &error);
+        const std::string message = error ? error : "";
+        sqlite3_free(error);
+        sqlite3_close(db);
+        ASSERT_EQ(rc, SQLITE_OK) << message;
+    }
+}
+#endif

@@ -6,7 +6,12 @@
 #include "Text.h"
 #include "ToolFixture.h"
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sstream>
 
 using namespace dawdlex::regtool;
@@ -202,6 +207,74 @@ TEST_F(RegToolCommandLine, ExportRefusesToOverwriteWithoutYAndImportRestores)
     EXPECT_EQ(dump(), before);
 }
 
+TEST_F(RegToolCommandLine, NamesMatchExactlyWhenTheStoreSaysTheyMatch)
+{
+    // Each pair: a name as stored and one typed by the user; the store's folding decides whether they are
+    // one name. The differing pairs are ones a general Unicode upper-casing would join.
+    struct Pair
+    {
+        std::string stored;
+        std::string typed;
+        bool same;
+    };
+    const Pair pairs[] = {
+        {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", true},               // Latin
+        {"\xCF\x83\xCE\xBF\xCF\x82", "\xCE\xA3\xCE\x9F\xCE\xA3", true}, // Greek, final sigma
+        {"\xD0\xB4\xD0\xBE\xD0\xBC", "\xD0\x94\xD0\x9E\xD0\x9C", true}, // Cyrillic
+        {"\xD5\xA1", "\xD4\xB1", true},                                 // Armenian
+        {"\xEF\xBD\x9A", "\xEF\xBC\xBA", true},                         // fullwidth
+        {"\xC6\x80", "\xC9\x83", false},                                // Latin Extended-B
+        {"\xC4\xB1", "I", false},                                       // dotless i
+        {"\xC5\xBF", "S", false},                                       // long s
+        {"\xE2\x93\x90", "\xE2\x92\xB6", false},                        // circled letters
+        {"\xE2\xB4\x80", "\xE1\x82\xA0", false},                        // Georgian
+    };
+    const std::string file = writeFile("names.reg", "");
+    const auto text = [](const std::string& s) { return std::string(s.c_str(), s.size() + 1); };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.stored + " / " + pair.typed);
+        const std::string parent = "HKCU\\Software\\T" + std::to_string(&pair - pairs);
+        const std::string stored = parent + "\\" + pair.stored;
+        const std::string typed = parent + "\\" + pair.typed;
+        setValue(stored, {"Who", REG_SZ, text(pair.stored)});
+        if (!pair.same)
+            setValue(typed, {"Who", REG_SZ, text(pair.typed)});
+        // Value names follow the same rule.
+        setValue(stored, {pair.stored, REG_DWORD, std::string("\1\0\0\0", 4)});
+        if (!pair.same)
+            setValue(stored, {pair.typed, REG_DWORD, std::string("\2\0\0\0", 4)});
+        const std::string before = dump();
+
+        const ToolRun query = runTool({"query", typed});
+        ASSERT_EQ(query.status, 0) << query.err;
+        const std::string shownKey = pair.same ? pair.stored : pair.typed;
+        EXPECT_NE(query.out.find("\\" + shownKey + "\n    Who    REG_SZ    " + shownKey + "\n"),
+                  std::string::npos)
+            << query.out;
+        const ToolRun byValue = runTool({"query", stored, "/v", pair.typed});
+        EXPECT_EQ(byValue.out.find("0x1") != std::string::npos, pair.same) << byValue.out;
+        EXPECT_EQ(byValue.out.find("0x2") != std::string::npos, !pair.same) << byValue.out;
+
+        ASSERT_EQ(runTool({"export", typed, file, "/y"}).status, 0);
+        ASSERT_EQ(runTool({"delete", typed, "/f"}).status, 0);
+        EXPECT_EQ(snapshot(stored).empty(), pair.same) << "the other key must stay";
+        if (!pair.same) {
+            EXPECT_EQ(readBack(stored, "Who").data, text(pair.stored));
+        }
+        ASSERT_EQ(runTool({"import", file}).status, 0);
+        EXPECT_EQ(dump(), before) << "export and import give back what was there";
+
+        ASSERT_EQ(runTool({"add", typed, "/v", "Added", "/d", "x", "/f"}).status, 0);
+        ASSERT_EQ(runTool({"delete", stored, "/v", pair.typed, "/f"}).status, 0);
+        const std::string after = dump(stored);
+        EXPECT_EQ(after.find("Added") != std::string::npos, pair.same) << after;
+        EXPECT_EQ(after.find(std::to_string(pair.stored.size()) + ":" + pair.stored + " 4") !=
+                      std::string::npos,
+                  !pair.same)
+            << after;
+    }
+}
+
 TEST_F(RegToolCommandLine, AMalformedImportNamesTheLineAndChangesNothing)
 {
     struct Case
@@ -239,6 +312,57 @@ TEST_F(RegToolCommandLine, AMalformedImportNamesTheLineAndChangesNothing)
             EXPECT_EQ(dump(), before) << c.what;
         }
     }
+}
+
+TEST_F(RegToolCommandLine, CtrlCDuringALongImportUndoesItAndThenEndsTheTool)
+{
+    setValue(kKey, {"Kept", REG_SZ, std::string("k\0", 2)});
+    const std::string before = dump();
+    std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Pendlewick\\"
+        "Dawdlex]\r\n";
+    // Far more than can be imported before the interruption arrives.
+    for (int i = 0; i < 200000; ++i)
+        text += "\"v" + std::to_string(i) + "\"=dword:00000001\r\n";
+    const std::string file = writeFile("long.reg", text);
+    std::string program = DAWDLEX_REG_EXE;
+    std::string verb = "import";
+    std::string fileArgument = file;
+    char* argv[] = {program.data(), verb.data(), fileArgument.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Watchdogs, not timings: each wait gives up after a minute instead of hanging the suite.
+    const auto waitUntil = [](const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!done() && std::chrono::steady_clock::now() < limit)
+            ::usleep(2000);
+        return done();
+    };
+    const bool started = waitUntil([&] {
+        RegKey key;
+        RegValue value;
+        return openKey(path(kKey), KEY_READ, key) == ERROR_SUCCESS &&
+               readValue(key.get(), "v0", value) == ERROR_SUCCESS;
+    });
+    ::kill(child, SIGINT);
+    int status = 0;
+    const bool ended = waitUntil([&] { return status != 0 || ::waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    }
+    ASSERT_TRUE(started) << "the import never began";
+    ASSERT_TRUE(ended) << "the tool did not stop";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(dump(), before);
 }
 
 TEST(RegProgressMeter, DrawsOnlyAfterASecondAndOnlyWhenEnabled)
@@ -290,5 +414,12 @@ TEST(RegSignalBlocker, CtrlCWaitsUntilTheChangeIsDone)
         EXPECT_EQ(interruptions, 0);
     }
     EXPECT_EQ(interruptions, 1) << "delivered once the blocker is gone";
+    {
+        const SignalBlocker blocker;
+        EXPECT_FALSE(blocker.requested());
+        ::raise(SIGINT);
+        EXPECT_TRUE(blocker.requested()) << "the change can see the request and stop early";
+    }
+    EXPECT_EQ(interruptions, 2);
     ::sigaction(SIGINT, &previous, nullptr);
 }

@@ -164,10 +164,17 @@ TEST(RegFileParser, NamesTheLineOfEachMistake)
         {"value after deletion", "REGEDIT4\n[-HKCU\\A]\n\"a\"=\"b\"\n", 3, "[-key]"},
         {"stray line", "REGEDIT4\n[HKCU\\A]\nname=value\n", 3, "unrecognised line"},
         {"key name too long", nullptr, 2, "255"},
+        // The store counts bytes: 128 two-byte characters are too many.
+        {"key name too long in bytes", nullptr, 2, "255"},
     };
     for (const Case& c : cases) {
-        const std::string text =
-            c.text != nullptr ? c.text : "REGEDIT4\n[HKCU\\" + std::string(256, 'k') + "]\n";
+        const std::string longName = c.what == std::string("key name too long") ? std::string(256, 'k') : [] {
+            std::string name;
+            for (int i = 0; i < 128; ++i)
+                name += "\xC3\xA9";
+            return name;
+        }();
+        const std::string text = c.text != nullptr ? c.text : "REGEDIT4\n[HKCU\\" + longName + "]\n";
         std::vector<RegOperation> operations;
         RegFileError error;
         EXPECT_FALSE(parseRegFile(text, operations, error)) << c.what;

@@ -144,6 +144,46 @@ TEST_F(RegRoundTrip, AFailureHalfWayUndoesEveryEarlierChange)
     EXPECT_TRUE(snapshot("HKCU\\Software\\Brand").empty());
 }
 
+TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
+{
+    for (int i = 0; i < 10; ++i)
+        setValue(kKey, {"v" + std::to_string(i), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
+    setValue(std::string(kKey) + "\\Sub\\Old", {"o", REG_SZ, std::string("o\0", 2)});
+    setValue(std::string(kKey) + "\\Sub\\Old\\Inner", {"i", REG_SZ, std::string("i\0", 2)});
+    const std::string before = dump();
+    const RegistryPath key = path(kKey);
+    const auto change = [&](RegOperation::Kind kind, const std::string& name, const RegistryPath& where) {
+        return RegOperation{kind, where, {name, REG_SZ, std::string("x\0", 2)}, 1};
+    };
+    std::vector<RegOperation> operations;
+    // Deletes from the last value backwards, as delete /va does, then from the front and the middle.
+    for (const char* name : {"v9", "v8", "v7", "v0", "v4"})
+        operations.push_back(change(RegOperation::Kind::DeleteValue, name, key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "v2", key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "added", key));
+    operations.push_back(change(RegOperation::Kind::DeleteValue, "v1", key));
+    operations.push_back(change(RegOperation::Kind::SetValue, "n", path("HKCU\\Software\\Brand\\New")));
+    // Keys deleted as typed in another case come back as spelled; one made by the import goes again.
+    const std::string sub = std::string(kKey) + "\\SUB\\";
+    operations.push_back(change(RegOperation::Kind::DeleteKey, "", path(sub + "old")));
+    operations.push_back(change(RegOperation::Kind::SetValue, "f", path(sub + "Fresh")));
+    operations.push_back(change(RegOperation::Kind::DeleteKey, "", path(sub + "FRESH")));
+    // The request comes at each point where the importer asks, in turn: before each change and between
+    // the keys of a deleted tree.
+    for (std::size_t stopAt = 0;; ++stopAt) {
+        SCOPED_TRACE("stop at question " + std::to_string(stopAt));
+        std::size_t asked = 0;
+        const RegImporter::Result result =
+            RegImporter({}, [&] { return asked++ == stopAt; }).apply(operations);
+        if (result.succeeded)
+            break;
+        EXPECT_TRUE(result.stopped) << result.message;
+        EXPECT_TRUE(result.rolledBack);
+        EXPECT_EQ(dump(), before);
+        ASSERT_LT(stopAt, operations.size() + 10) << "the importer asks more often than it has steps";
+    }
+}
+
 TEST_F(RegRoundTrip, DeletingASubtreeWithAReadOnlyKeyInsideChangesNothing)
 {
     setValue(std::string(kKey) + "\\A", {"a", REG_SZ, std::string("1\0", 2)});

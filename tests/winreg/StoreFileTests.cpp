@@ -1,7 +1,9 @@
 #include "StoreFixture.h"
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -276,6 +278,35 @@ TEST_F(StoreFileTest, SidecarsLeftReadOnlyGetTheirWritePermissionBack)
         ASSERT_EQ(::stat((storeFile() + suffix).c_str(), &info), 0) << suffix;
         EXPECT_EQ(info.st_mode & 0777, 0600u) << suffix;
     }
+}
+
+TEST_F(StoreFileTest, RunningOutOfFileDescriptorsIsReportedNotTakenForAReadOnlyStore)
+{
+    makeStore();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    // Every count of descriptors left, from none to plenty: each open of the store runs out at another
+    // step, and none of them may pass for a store the user cannot write.
+    bool worked = false;
+    for (int left = 0; left <= 12; ++left) {
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree + left);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        HKEY key = nullptr;
+        const LSTATUS status = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Filler", 0, KEY_ALL_ACCESS, &key);
+        const LSTATUS written = status == ERROR_SUCCESS ? setString(key, "v", "x") : status;
+        if (key)
+            RegCloseKey(key);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        RegStoreClose();
+        EXPECT_NE(status, ERROR_ACCESS_DENIED) << left << " descriptors left";
+        EXPECT_NE(written, ERROR_ACCESS_DENIED) << left << " descriptors left";
+        worked = worked || written == ERROR_SUCCESS;
+    }
+    EXPECT_TRUE(worked);
 }
 
 } // namespace

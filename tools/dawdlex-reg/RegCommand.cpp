@@ -350,7 +350,8 @@ int RegCommand::add(const Options& options)
             return 1;
     }
     const SignalBlocker blocker;
-    const RegImporter::Result result = RegImporter().apply({operation});
+    const RegImporter::Result result =
+        RegImporter({}, [&] { return blocker.requested(); }).apply({operation});
     if (!result.succeeded)
         return fail(result.message);
     return succeed();
@@ -384,8 +385,10 @@ int RegCommand::remove(const Options& options)
         status = readValues(key.get(), values);
         if (status != ERROR_SUCCESS)
             return fail("cannot read " + path.text() + ": " + statusText(status));
-        for (RegValue& value : values)
-            operations.push_back(RegOperation{RegOperation::Kind::DeleteValue, path, std::move(value), 0});
+        // Last first: the values an interrupted delete must put back then go back at the end, where they
+        // were, with no other value moved.
+        for (auto value = values.rbegin(); value != values.rend(); ++value)
+            operations.push_back(RegOperation{RegOperation::Kind::DeleteValue, path, std::move(*value), 0});
     } else {
         RegValue value;
         status = readValue(key.get(), *options.valueName, value);
@@ -398,7 +401,7 @@ int RegCommand::remove(const Options& options)
     if (!confirm(question, options.force))
         return 1;
     const SignalBlocker blocker;
-    const RegImporter::Result result = RegImporter().apply(operations);
+    const RegImporter::Result result = RegImporter({}, [&] { return blocker.requested(); }).apply(operations);
     if (!result.succeeded)
         return fail(result.message + (result.rolledBack ? "; nothing was deleted" : ""));
     return succeed();
@@ -455,15 +458,18 @@ int RegCommand::importFile(const Options& options)
     }
     ProgressMeter meter(m_console.err, m_console.errIsTerminal, "Importing");
     const SignalBlocker blocker;
-    const RegImporter::Result result = RegImporter([&](std::size_t done, std::size_t total) {
-                                           meter.update(done, total);
-                                       }).apply(operations);
+    const RegImporter::Result result =
+        RegImporter([&](std::size_t done, std::size_t total) { meter.update(done, total); },
+                    [&] { return blocker.requested(); })
+            .apply(operations);
     meter.finish();
     if (!result.succeeded) {
         const std::string outcome = result.rolledBack
                                         ? "; the earlier changes were undone, nothing was changed"
                                         : "; undoing the earlier changes failed too, so the settings may be "
                                           "partly changed";
+        if (result.stopped)
+            return fail(file + ": " + result.message + outcome);
         return fail(file + ", line " + std::to_string(result.line) + ": " + result.message + outcome);
     }
     return succeed();

@@ -1,6 +1,9 @@
 #include "RegImporter.h"
 
 #include "RegKey.h"
+#include "Text.h"
+
+#include <algorithm>
 
 namespace dawdlex::regtool {
 
@@ -20,6 +23,24 @@ std::string describe(const RegOperation& operation)
         return "could not delete the value \"" + valueName + "\" of " + operation.key.text();
     }
     return {};
+}
+
+// Puts back a tree whose delete failed or stopped part-way. Each key still there is whole (a key goes with
+// its values only once its subkeys are gone), so only the missing ones are made again.
+LSTATUS restoreTree(HKEY parent, const KeyTree& tree)
+{
+    RegKey key;
+    const LSTATUS status = key.open(parent, tree.name, KEY_ALL_ACCESS);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return writeTree(parent, tree);
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (const KeyTree& subkey : tree.subkeys) {
+        const LSTATUS restored = restoreTree(key.get(), subkey);
+        if (restored != ERROR_SUCCESS)
+            return restored;
+    }
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -50,18 +71,25 @@ LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>&
     return ERROR_SUCCESS;
 }
 
-RegImporter::RegImporter(Progress progress) : m_progress(std::move(progress)) {}
+RegImporter::RegImporter(Progress progress, StopRequested stopRequested)
+    : m_progress(std::move(progress)), m_stopRequested(std::move(stopRequested))
+{}
 
 RegImporter::Result RegImporter::apply(const std::vector<RegOperation>& operations)
 {
     m_undo.clear();
+    m_keptKeys.clear();
+    m_spellings.clear();
     Result result;
     for (std::size_t i = 0; i < operations.size(); ++i) {
-        const LSTATUS status = applyOne(operations[i]);
+        const bool stop = m_stopRequested && m_stopRequested();
+        const LSTATUS status = stop ? ERROR_CANCELLED : applyOne(operations[i]);
         if (status != ERROR_SUCCESS) {
             result.succeeded = false;
+            result.stopped = status == ERROR_CANCELLED;
             result.line = operations[i].line;
-            result.message = describe(operations[i]) + ": " + statusText(status);
+            result.message =
+                result.stopped ? statusText(status) : describe(operations[i]) + ": " + statusText(status);
             result.rolledBack = rollBack();
             return result;
         }
@@ -97,6 +125,7 @@ LSTATUS RegImporter::ensureKey(const RegistryPath& path, bool& created)
         return status;
     // Recorded before creating: a create that fails half-way may still leave some of the keys behind.
     m_undo.emplace_back(DeleteCreatedKey{*top});
+    rememberCreated(*top);
     RegKey key;
     return key.create(path.root, path.subkey());
 }
@@ -137,12 +166,17 @@ LSTATUS RegImporter::deleteValue(const RegOperation& operation)
         return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS)
         return status;
-    // Putting one value back would move it to the end; keep the whole key's order instead.
-    std::vector<RegValue> values;
-    status = readValues(key.get(), values);
-    if (status != ERROR_SUCCESS)
-        return status;
-    m_undo.emplace_back(RestoreValues{operation.key, std::move(values)});
+    // Putting one value back would move it to the end; keep the whole key's order instead, once per key.
+    const std::string folded = foldName(operation.key.text());
+    if (m_keptKeys.insert(folded).second) {
+        std::vector<RegValue> values;
+        status = readValues(key.get(), values);
+        if (status != ERROR_SUCCESS) {
+            m_keptKeys.erase(folded);
+            return status;
+        }
+        m_undo.emplace_back(RestoreValues{operation.key, std::move(values)});
+    }
     return RegDeleteValueA(key.get(), operation.value.name.c_str());
 }
 
@@ -162,7 +196,7 @@ LSTATUS RegImporter::deleteKey(const RegOperation& operation)
     if (status != ERROR_SUCCESS)
         return status;
     KeyTree tree;
-    tree.name = storedSpelling(parent.get(), operation.key.components.back());
+    tree.name = spellingOf(parent.get(), parentPath, operation.key.components.back());
     status = readTree(key.get(), tree);
     key.close();
     if (status == ERROR_SUCCESS)
@@ -171,7 +205,33 @@ LSTATUS RegImporter::deleteKey(const RegOperation& operation)
         return status;
     const std::string name = tree.name;
     m_undo.emplace_back(RestoreTree{parentPath, std::move(tree)});
-    return deleteTree(parent.get(), name);
+    if (const auto listed = m_spellings.find(foldName(parentPath.text())); listed != m_spellings.end())
+        listed->second.erase(foldName(name));
+    return deleteTree(parent.get(), name, m_stopRequested);
+}
+
+std::string RegImporter::spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name)
+{
+    const std::string folded = foldName(name);
+    std::map<std::string, std::string>& listed = m_spellings[foldName(parentPath.text())];
+    if (!listed.contains(folded)) {
+        // A parent not listed yet, or a subkey another process made since.
+        std::vector<std::string> names;
+        if (readSubkeyNames(parent, names) != ERROR_SUCCESS)
+            return name;
+        listed.clear();
+        for (std::string& stored : names)
+            listed.emplace(foldName(stored), std::move(stored));
+    }
+    const auto found = listed.find(folded);
+    return found != listed.end() ? found->second : name;
+}
+
+void RegImporter::rememberCreated(const RegistryPath& top)
+{
+    const auto listed = m_spellings.find(foldName(top.parent().text()));
+    if (listed != m_spellings.end())
+        listed->second.insert_or_assign(foldName(top.components.back()), top.components.back());
 }
 
 bool RegImporter::rollBack()
@@ -208,12 +268,21 @@ LSTATUS RegImporter::undo(const UndoStep& step)
     if (const auto* restore = std::get_if<RestoreValues>(&step)) {
         RegKey key;
         LSTATUS status = openKey(restore->key, KEY_ALL_ACCESS, key);
+        std::vector<RegValue> current;
         if (status == ERROR_SUCCESS)
-            status = deleteAllValues(key.get());
-        for (const RegValue& value : restore->values) {
-            if (status == ERROR_SUCCESS)
-                status = writeValue(key.get(), value);
-        }
+            status = readValues(key.get(), current);
+        if (status != ERROR_SUCCESS)
+            return status;
+        // Values still in their places stay; from the first one that differs on, the key's values are put
+        // back in their order. Deletes that went from the last value backwards cost only their rewrite.
+        const std::size_t kept = static_cast<std::size_t>(
+            std::mismatch(current.begin(), current.end(), restore->values.begin(), restore->values.end())
+                .first -
+            current.begin());
+        for (std::size_t i = kept; i < current.size() && status == ERROR_SUCCESS; ++i)
+            status = RegDeleteValueA(key.get(), current[i].name.c_str());
+        for (std::size_t i = kept; i < restore->values.size() && status == ERROR_SUCCESS; ++i)
+            status = writeValue(key.get(), restore->values[i]);
         return status;
     }
     const auto& restore = std::get<RestoreTree>(step);
@@ -221,7 +290,7 @@ LSTATUS RegImporter::undo(const UndoStep& step)
     const LSTATUS status = openKey(restore.parent, KEY_ALL_ACCESS, parent);
     if (status != ERROR_SUCCESS)
         return status;
-    return writeTree(parent.get(), restore.tree);
+    return restoreTree(parent.get(), restore.tree);
 }
 
 } // namespace dawdlex::regtool

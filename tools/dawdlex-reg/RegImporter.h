@@ -11,7 +11,9 @@
 #include "StoreAccess.h"
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -22,6 +24,8 @@ class RegImporter
 {
 public:
     using Progress = std::function<void(std::size_t done, std::size_t total)>;
+    // Asked before each change; true stops the import, which then undoes what it did.
+    using StopRequested = std::function<bool()>;
 
     struct Result
     {
@@ -29,9 +33,10 @@ public:
         std::size_t line = 0;   // the line of the change that failed
         std::string message;    // what failed and why
         bool rolledBack = true; // false when undoing the earlier changes failed too
+        bool stopped = false;   // stopped on request, not by a failed change
     };
 
-    explicit RegImporter(Progress progress = {});
+    explicit RegImporter(Progress progress = {}, StopRequested stopRequested = {});
 
     Result apply(const std::vector<RegOperation>& operations);
 
@@ -65,9 +70,19 @@ private:
     LSTATUS deleteKey(const RegOperation& operation);
     bool rollBack();
     static LSTATUS undo(const UndoStep& step);
+    // The store's spelling of the subkey `name` of `parent` (at parentPath), for putting a deleted key
+    // back as it was. Each parent's subkeys are listed once per import, not once per key deleted.
+    std::string spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name);
+    void rememberCreated(const RegistryPath& top);
 
     Progress m_progress;
+    StopRequested m_stopRequested;
     std::vector<UndoStep> m_undo;
+    // Keys (folded paths) whose values are already kept whole in m_undo: one snapshot of a key serves
+    // every later delete of its values, since undoing it puts back all of them.
+    std::set<std::string> m_keptKeys;
+    // Folded parent path -> folded subkey name -> the store's spelling.
+    std::map<std::string, std::map<std::string, std::string>> m_spellings;
 };
 
 // The first key of `path`, from the root down, that does not exist; nullopt when the whole path exists.

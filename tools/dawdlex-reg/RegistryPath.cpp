@@ -28,10 +28,6 @@ const std::array<RootName, 6>& rootNames()
     return names;
 }
 
-constexpr std::size_t kMaxKeyNameLength = 255;
-constexpr std::size_t kMaxDepth = 512;
-constexpr std::size_t kMaxValueNameLength = 16383;
-
 } // namespace
 
 std::string RegistryPath::subkey() const
@@ -116,19 +112,19 @@ bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& e
 
 std::string checkKeyLimits(const RegistryPath& path)
 {
-    if (path.components.size() > kMaxDepth)
+    if (path.components.size() > static_cast<std::size_t>(winreg::maxKeyDepth))
         return "the key is nested more than 512 levels deep";
     for (const std::string& component : path.components) {
-        if (characterCount(component) > kMaxKeyNameLength)
-            return "a key name is longer than 255 characters";
+        if (component.size() > winreg::maxKeyNameLength)
+            return "a key name is longer than 255 bytes in UTF-8";
     }
     return {};
 }
 
 std::string checkValueNameLimit(std::string_view name)
 {
-    if (characterCount(name) > kMaxValueNameLength)
-        return "the value name is longer than 16383 characters";
+    if (name.size() > winreg::maxValueNameLength)
+        return "the value name is longer than 16383 bytes in UTF-8";
     return {};
 }
 

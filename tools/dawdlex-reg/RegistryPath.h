@@ -31,9 +31,9 @@ struct RegistryPath
 // `error` to a sentence naming the problem; `path` is then unspecified.
 bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& error);
 
-// Checks the store's limits: 255 characters per key name, 512 levels. Returns "" when within them.
+// Checks the store's limits: 255 bytes of UTF-8 per key name, 512 levels. Returns "" when within them.
 std::string checkKeyLimits(const RegistryPath& path);
-// Checks the limit of 16,383 characters for a value name. Returns "" when within it.
+// Checks the store's limit of 16,383 bytes of UTF-8 for a value name. Returns "" when within it.
 std::string checkValueNameLimit(std::string_view name);
 
 } // namespace dawdlex::regtool

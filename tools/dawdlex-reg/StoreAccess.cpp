@@ -3,6 +3,8 @@
 #include "RegKey.h"
 #include "Text.h"
 
+#include <algorithm>
+
 namespace dawdlex::regtool {
 
 namespace {
@@ -42,58 +44,74 @@ LSTATUS readValue(HKEY key, const std::string& name, RegValue& value)
 LSTATUS readValues(HKEY key, std::vector<RegValue>& values)
 {
     values.clear();
-    for (DWORD index = 0;; ++index) {
-        LSTATUS status = ERROR_MORE_DATA;
-        for (int attempt = 0; attempt < kAttempts && status == ERROR_MORE_DATA; ++attempt) {
-            DWORD maxName = 0;
-            DWORD maxData = 0;
+    // The key's figures are a scan of the whole key: asked once, and again only when an entry has
+    // outgrown them.
+    DWORD count = 0;
+    DWORD maxName = 0;
+    DWORD maxData = 0;
+    LSTATUS status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                      &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    values.reserve(count);
+    std::string name(std::size_t{maxName} + 1, '\0');
+    std::string data(maxData, '\0');
+    int attempts = 0;
+    for (DWORD index = 0;;) {
+        auto nameLength = static_cast<DWORD>(name.size());
+        auto dataSize = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        status = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
+                               reinterpret_cast<LPBYTE>(data.data()), &dataSize);
+        if (status == ERROR_MORE_DATA && ++attempts < kAttempts) {
             status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                       &maxName, &maxData, nullptr, nullptr);
             if (status != ERROR_SUCCESS)
                 return status;
-            std::string name(maxName + 1, '\0');
-            std::string data(maxData, '\0');
-            DWORD nameLength = maxName + 1;
-            DWORD dataSize = maxData;
-            DWORD type = 0;
-            status = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
-                                   reinterpret_cast<LPBYTE>(data.data()), &dataSize);
-            if (status == ERROR_SUCCESS) {
-                name.resize(nameLength);
-                data.resize(dataSize);
-                values.push_back(RegValue{std::move(name), type, std::move(data)});
-            }
+            name.assign(std::max<std::size_t>(std::size_t{maxName} + 1, name.size() * 2), '\0');
+            data.assign(std::max({std::size_t{maxData}, std::size_t{dataSize}, data.size() * 2}), '\0');
+            continue;
         }
         if (status == ERROR_NO_MORE_ITEMS)
             return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS)
             return status;
+        values.push_back(RegValue{name.substr(0, nameLength), type, data.substr(0, dataSize)});
+        ++index;
+        attempts = 0;
     }
 }
 
 LSTATUS readSubkeyNames(HKEY key, std::vector<std::string>& names)
 {
     names.clear();
-    for (DWORD index = 0;; ++index) {
-        LSTATUS status = ERROR_MORE_DATA;
-        for (int attempt = 0; attempt < kAttempts && status == ERROR_MORE_DATA; ++attempt) {
-            DWORD maxName = 0;
+    DWORD count = 0;
+    DWORD maxName = 0;
+    LSTATUS status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    names.reserve(count);
+    std::string name(std::size_t{maxName} + 1, '\0');
+    int attempts = 0;
+    for (DWORD index = 0;;) {
+        auto length = static_cast<DWORD>(name.size());
+        status = RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA && ++attempts < kAttempts) {
             status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxName, nullptr, nullptr,
                                       nullptr, nullptr, nullptr, nullptr);
             if (status != ERROR_SUCCESS)
                 return status;
-            std::string name(maxName + 1, '\0');
-            DWORD length = maxName + 1;
-            status = RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-            if (status == ERROR_SUCCESS) {
-                name.resize(length);
-                names.push_back(std::move(name));
-            }
+            name.assign(std::max<std::size_t>(std::size_t{maxName} + 1, name.size() * 2), '\0');
+            continue;
         }
         if (status == ERROR_NO_MORE_ITEMS)
             return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS)
             return status;
+        names.push_back(name.substr(0, length));
+        ++index;
+        attempts = 0;
     }
 }
 
@@ -147,7 +165,7 @@ LSTATUS writeTree(HKEY parent, const KeyTree& tree)
     return ERROR_SUCCESS;
 }
 
-LSTATUS deleteTree(HKEY base, const std::string& subkey)
+LSTATUS deleteTree(HKEY base, const std::string& subkey, const std::function<bool()>& stopRequested)
 {
     RegKey key;
     LSTATUS status = key.open(base, subkey, KEY_ALL_ACCESS);
@@ -158,11 +176,13 @@ LSTATUS deleteTree(HKEY base, const std::string& subkey)
     if (status != ERROR_SUCCESS)
         return status;
     for (const std::string& name : names) {
-        status = deleteTree(key.get(), name);
+        status = deleteTree(key.get(), name, stopRequested);
         if (status != ERROR_SUCCESS)
             return status;
     }
     key.close();
+    if (stopRequested && stopRequested())
+        return ERROR_CANCELLED;
     return RegDeleteKeyA(base, subkey.c_str());
 }
 
@@ -227,6 +247,8 @@ std::string statusText(LSTATUS status)
         return "invalid key handle";
     case ERROR_DISK_FULL:
         return "the disk is full";
+    case ERROR_CANCELLED:
+        return "stopped on request";
     default:
         return "error " + std::to_string(status);
     }

@@ -5,6 +5,7 @@
 #include "RegKey.h"
 #include "RegValue.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ LSTATUS readTree(HKEY key, KeyTree& tree);
 // Creates tree.name below `parent` with all values and subkeys of `tree`. On failure it stops where it
 // failed; the caller removes what was written.
 LSTATUS writeTree(HKEY parent, const KeyTree& tree);
-// Deletes `subkey` of `base` with everything below it. On failure part of the subtree may be gone.
-LSTATUS deleteTree(HKEY base, const std::string& subkey);
+// Deletes `subkey` of `base` with everything below it, deepest keys first, each with its values. On
+// failure part of the subtree may be gone, but every key still there is whole. ERROR_CANCELLED when
+// stopRequested said so between two keys.
+LSTATUS deleteTree(HKEY base, const std::string& subkey, const std::function<bool()>& stopRequested = {});
 LSTATUS deleteAllValues(HKEY key);
 // ERROR_SUCCESS when `subkey` of `base` and every key below it can be opened for writing, so that a delete
 // will not stop half-way at a read-only key.

@@ -1,94 +1,23 @@
 #include "Text.h"
 
+#include <winreg_names.h>
+
 #include <array>
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
 
 namespace dawdlex::regtool {
+
+using winreg::appendUtf8;
+using winreg::decodeUtf8;
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-// Length of the valid UTF-8 sequence at `pos` with its code point, or 0 when the byte there starts none.
-std::size_t decodeUtf8At(std::string_view s, std::size_t pos, char32_t& cp)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char b0 = byte(pos);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        length = 2;
-        cp = b0 & 0x1F;
-        min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        length = 3;
-        cp = b0 & 0x0F;
-        min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        length = 4;
-        cp = b0 & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > s.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // The code points that Windows-1252 puts at 0x80..0x9F; 0 where it defines none.
 constexpr std::array<char16_t, 32> kWindows1252High = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-locale_t utf8Locale()
-{
-    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return locale;
-}
-
-char32_t upper(char32_t cp)
-{
-    if (cp < 0x80)
-        return (cp >= 'a' && cp <= 'z') ? cp - 'a' + 'A' : cp;
-    const locale_t locale = utf8Locale();
-    if (locale == static_cast<locale_t>(nullptr))
-        return cp;
-    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), locale));
-}
 
 } // namespace
 
@@ -98,7 +27,7 @@ std::u16string utf8ToUtf16(std::string_view utf8)
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t cp = 0;
-        const std::size_t length = decodeUtf8At(utf8, pos, cp);
+        const std::size_t length = decodeUtf8(utf8, pos, cp);
         if (length == 0) {
             out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(utf8[pos]));
             ++pos;
@@ -163,7 +92,7 @@ bool isValidUtf8(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
         char32_t cp = 0;
-        const std::size_t length = decodeUtf8At(text, pos, cp);
+        const std::size_t length = decodeUtf8(text, pos, cp);
         if (length == 0)
             return false;
         pos += length;
@@ -181,34 +110,6 @@ std::string windows1252ToUtf8(std::string_view ansi)
         if (b >= 0x80 && b <= 0x9F && kWindows1252High[b - 0x80] != 0)
             cp = kWindows1252High[b - 0x80];
         appendUtf8(out, cp);
-    }
-    return out;
-}
-
-std::size_t characterCount(std::string_view utf8)
-{
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < utf8.size(); ++count) {
-        char32_t cp = 0;
-        const std::size_t length = decodeUtf8At(utf8, pos, cp);
-        pos += length == 0 ? 1 : length;
-    }
-    return count;
-}
-
-std::string foldName(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        char32_t cp = 0;
-        const std::size_t length = decodeUtf8At(utf8, pos, cp);
-        if (length == 0) {
-            out += utf8[pos++];
-            continue;
-        }
-        appendUtf8(out, upper(cp));
-        pos += length;
     }
     return out;
 }

@@ -5,6 +5,8 @@
 // byte becomes the lone surrogate U+DC80..U+DCFF and turns back into the same byte.
 #pragma once
 
+#include <winreg_names.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -27,11 +29,8 @@ bool isValidUtf8(std::string_view text);
 // Windows-1252 to UTF-8 (the five code points that code page leaves undefined map to U+0080-style C1 codes).
 std::string windows1252ToUtf8(std::string_view ansi);
 
-// The number of characters (code points; each invalid byte counts as one) in a UTF-8 text.
-std::size_t characterCount(std::string_view utf8);
-
-// An upper-cased copy for case-insensitive name comparison, the way the store compares names.
-std::string foldName(std::string_view utf8);
+// Names are compared the way the store compares them, with the store's own folding.
+using winreg::foldName;
 
 enum class FileEncoding
 {

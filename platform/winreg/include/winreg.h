@@ -156,6 +156,7 @@ typedef struct _SECURITY_ATTRIBUTES
 #define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_KEY_HAS_CHILDREN 1020L
+#define ERROR_CANCELLED 1223L
 
 #ifdef __cplusplus
 extern "C" {

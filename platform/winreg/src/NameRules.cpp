@@ -1,5 +1,7 @@
 #include "NameRules.h"
 
+#include "winreg_names.h"
+
 #include <cstring>
 
 namespace dawdlex::winreg {
@@ -56,12 +58,18 @@ char32_t upper(char32_t c)
     return c;
 }
 
-// Length of the valid UTF-8 sequence at text[i], 0 when there is none.
-std::size_t sequenceLength(std::string_view text, std::size_t i, char32_t& c)
+} // namespace
+
+std::size_t decodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoint)
 {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
+    const unsigned char lead = byte(pos);
     std::size_t length = 0;
+    char32_t c = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         c = lead & 0x1F;
@@ -74,22 +82,26 @@ std::size_t sequenceLength(std::string_view text, std::size_t i, char32_t& c)
     } else {
         return 0;
     }
-    if (i + length > text.size())
+    if (pos + length > text.size())
         return 0;
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
+        if ((byte(pos + k) & 0xC0) != 0x80)
             return 0;
-        c = (c << 6) | (byte(i + k) & 0x3F);
+        c = (c << 6) | (byte(pos + k) & 0x3F);
     }
-    // Overlong forms, surrogates and code points past U+10FFFF are not valid UTF-8.
     const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
     if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
         return 0;
+    codePoint = c;
     return length;
 }
 
-void append(std::string& out, char32_t c)
+void appendUtf8(std::string& out, char32_t c)
 {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
     if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
     } else if (c < 0x10000) {
@@ -103,9 +115,7 @@ void append(std::string& out, char32_t c)
     out += static_cast<char>(0x80 | (c & 0x3F));
 }
 
-} // namespace
-
-std::string NameRules::fold(std::string_view name)
+std::string foldName(std::string_view name)
 {
     // Most names are ASCII: upper-case the leading ASCII run in place and decode only what follows it.
     std::string out(name);
@@ -118,20 +128,14 @@ std::string NameRules::fold(std::string_view name)
         return out;
     out.resize(i);
     while (i < name.size()) {
-        const auto lead = static_cast<unsigned char>(name[i]);
-        if (lead < 0x80) {
-            out += static_cast<char>(upper(lead));
-            ++i;
-            continue;
-        }
         char32_t c = 0;
-        const std::size_t length = sequenceLength(name, i, c);
+        const std::size_t length = decodeUtf8(name, i, c);
         if (length == 0) {
             out += name[i];
             ++i;
             continue;
         }
-        append(out, upper(c));
+        appendUtf8(out, upper(c));
         i += length;
     }
     return out;

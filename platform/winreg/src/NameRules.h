@@ -1,6 +1,7 @@
 #pragma once
 
 #include "winreg.h"
+#include "winreg_names.h"
 
 #include <cstddef>
 #include <string>
@@ -9,20 +10,15 @@
 
 namespace dawdlex::winreg {
 
-// The store's rules for names and paths, in one place: how names compare, how long they may be, how a
-// subkey path splits into key names. Lengths are in bytes, which are the characters of the *A calls.
+// The store's rules for names and paths, in one place: how long names may be, how a subkey path splits
+// into key names. How names compare is foldName (winreg_names.h). Lengths are in bytes, which are the
+// characters of the *A calls.
 class NameRules
 {
 public:
-    static constexpr std::size_t maxKeyNameLength = 255;
-    static constexpr std::size_t maxValueNameLength = 16383;
-    // Roots are at depth 0; a key may sit at most this many levels below its root.
-    static constexpr int maxDepth = 512;
-
-    // The form under which names are compared and sorted: each character upper-cased (UTF-8 decoded where
-    // valid; bytes that are not valid UTF-8 stand for themselves). Two names are the same name exactly
-    // when their folded forms are equal.
-    static std::string fold(std::string_view name);
+    static constexpr std::size_t maxKeyNameLength = winreg::maxKeyNameLength;
+    static constexpr std::size_t maxValueNameLength = winreg::maxValueNameLength;
+    static constexpr int maxDepth = maxKeyDepth;
 
     // Splits a subkey path into its key names. A null or empty path gives no names (the base key itself);
     // repeated and trailing backslashes are skipped. Returns ERROR_BAD_PATHNAME for a leading backslash

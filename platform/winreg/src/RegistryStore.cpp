@@ -1,6 +1,6 @@
 #include "RegistryStore.h"
 
-#include "NameRules.h"
+#include "winreg_names.h"
 #include "SqliteError.h"
 #include "StoreFile.h"
 
@@ -57,7 +57,13 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
         db.exec("PRAGMA wal_autocheckpoint = 8000");
         if (state == StoreFile::State::Ours)
             StoreFile::upgrade(db, path);
-        return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(db)));
+        // Without it every write would be refused as if the file were read-only.
+        FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (file.get() < 0) {
+            status = ERROR_CANTOPEN;
+            return nullptr;
+        }
+        return std::unique_ptr<RegistryStore>(new RegistryStore(path, std::move(file), std::move(db)));
     } catch (const SqliteError& error) {
         const int primary = error.code() & 0xFF;
         status = (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_CANTOPEN;
@@ -86,8 +92,8 @@ std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
     return std::nullopt;
 }
 
-RegistryStore::RegistryStore(std::string path, SqliteDatabase db)
-    : m_path(std::move(path)), m_file(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC)), m_db(std::move(db)),
+RegistryStore::RegistryStore(std::string path, FileDescriptor file, SqliteDatabase db)
+    : m_path(std::move(path)), m_file(std::move(file)), m_db(std::move(db)),
       m_keyById(m_db.prepare("SELECT parent IS NULL, read_only, depth FROM keys WHERE id = ?1")),
       m_child(m_db.prepare("SELECT id, read_only, depth FROM keys WHERE parent = ?1 AND folded = ?2")),
       m_hasChildren(m_db.prepare("SELECT EXISTS(SELECT 1 FROM keys WHERE parent = ?1)")),
@@ -226,7 +232,7 @@ std::optional<RegistryStore::Key> RegistryStore::key(std::int64_t id)
 
 std::optional<RegistryStore::Key> RegistryStore::child(const Key& parent, std::string_view name)
 {
-    std::pair<std::int64_t, std::string> lookup{parent.id, NameRules::fold(name)};
+    std::pair<std::int64_t, std::string> lookup{parent.id, foldName(name)};
     if (m_cacheInUse) {
         if (const auto hit = m_childCache.find(lookup); hit != m_childCache.end())
             return hit->second;
@@ -258,7 +264,12 @@ std::optional<RegistryStore::Child> RegistryStore::childAt(std::int64_t id, DWOR
     m_childCursor.valid = false;
     if (!use.step())
         return std::nullopt;
-    m_childCursor = {id, index, 0, std::string(use.columnText(1)), now, true};
+    // The next call searches past this name; one that does not sort after the last would list the same
+    // names again, for ever.
+    std::string folded(use.columnText(1));
+    if (use.columnType(1) != SQLITE_TEXT || (next && folded <= m_childCursor.folded))
+        throw SqliteError(SQLITE_CORRUPT, "the index of key names is damaged");
+    m_childCursor = {id, index, 0, std::move(folded), now, true};
     return Child{std::string(use.columnText(0)), use.columnInt64(2)};
 }
 
@@ -310,7 +321,7 @@ RegistryStore::Details RegistryStore::details(std::int64_t id)
 RegistryStore::Key RegistryStore::createChild(const Key& parent, std::string_view name,
                                               std::string_view className)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     // A handle names its key by id, so an id must never come back for a later key: a stale handle would
     // then write into a stranger. Random 63-bit ids make that as good as impossible, at no cost per write.
     for (int attempt = 0;; ++attempt) {
@@ -351,7 +362,7 @@ void RegistryStore::setReadOnly(std::int64_t id, bool readOnly)
 
 std::optional<RegistryStore::Value> RegistryStore::value(std::int64_t keyId, std::string_view name)
 {
-    std::pair<std::int64_t, std::string> lookup{keyId, NameRules::fold(name)};
+    std::pair<std::int64_t, std::string> lookup{keyId, foldName(name)};
     if (m_cacheInUse) {
         if (const auto hit = m_valueCache.find(lookup); hit != m_valueCache.end())
             return hit->second;
@@ -370,17 +381,22 @@ std::optional<RegistryStore::Value> RegistryStore::valueAt(std::int64_t keyId, D
     const bool next = continues(m_valueCursor, keyId, index, now);
     Use use(next ? m_valueAfter : m_valueAt);
     use.bind(1, keyId).bind(2, next ? m_valueCursor.seq : std::int64_t(index));
+    const std::int64_t previous = m_valueCursor.seq;
     m_valueCursor.valid = false;
     if (!use.step())
         return std::nullopt;
-    m_valueCursor = {keyId, index, use.columnInt64(3), {}, now, true};
+    // As for key names: a place that does not lie after the last would start the listing over.
+    const std::int64_t seq = use.columnInt64(3);
+    if (use.columnType(3) != SQLITE_INTEGER || (next && seq <= previous))
+        throw SqliteError(SQLITE_CORRUPT, "the index of value order is damaged");
+    m_valueCursor = {keyId, index, seq, {}, now, true};
     return readValue(use);
 }
 
 void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD type,
                              std::span<const BYTE> data)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     changed();
     Use(m_upsertValue)
         .bind(1, keyId)
@@ -393,7 +409,7 @@ void RegistryStore::setValue(std::int64_t keyId, std::string_view name, DWORD ty
 
 bool RegistryStore::removeValue(std::int64_t keyId, std::string_view name)
 {
-    const std::string folded = NameRules::fold(name);
+    const std::string folded = foldName(name);
     changed();
     Use(m_deleteValue).bind(1, keyId).bindText(2, folded).run();
     return m_db.changes() > 0;

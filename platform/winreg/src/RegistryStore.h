@@ -122,7 +122,7 @@ public:
     bool removeValue(std::int64_t keyId, std::string_view name);
 
 private:
-    RegistryStore(std::string path, SqliteDatabase db);
+    RegistryStore(std::string path, FileDescriptor file, SqliteDatabase db);
 
     // What the store's content was at some moment: SQLite's data version (other connections' commits)
     // and the count of this store's own changes.

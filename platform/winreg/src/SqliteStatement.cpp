@@ -97,6 +97,11 @@ bool SqliteStatement::Use::columnIsNull(int column) const
     return sqlite3_column_type(m_statement.m_stmt, column) == SQLITE_NULL;
 }
 
+int SqliteStatement::Use::columnType(int column) const
+{
+    return sqlite3_column_type(m_statement.m_stmt, column);
+}
+
 std::string_view SqliteStatement::Use::columnText(int column) const
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement.m_stmt, column));

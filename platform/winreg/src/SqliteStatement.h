@@ -44,6 +44,8 @@ public:
 
         std::int64_t columnInt64(int column) const;
         bool columnIsNull(int column) const;
+        // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+        int columnType(int column) const;
         // Valid until the next step or the end of the scope.
         std::string_view columnText(int column) const;
         std::span<const unsigned char> columnBlob(int column) const;
