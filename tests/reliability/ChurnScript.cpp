@@ -266,7 +266,10 @@ StoreContents ChurnScript::expected() const
 {
     StoreContents contents;
     for (const auto& [slot, values] : m_valueKeys) {
-        auto& stored = contents["S" + std::to_string(slot)];
+        // Appended, not `"S" + std::to_string(slot)`, which GCC 12 at -O3 misreads as an overlapping copy.
+        std::string key = "S";
+        key += std::to_string(slot);
+        auto& stored = contents[key];
         for (const auto& [name, data] : values)
             stored.push_back({name, REG_BINARY, data});
     }

@@ -43,13 +43,17 @@ void fillStore()
 {
     for (int k = 0; k < 12; ++k) {
         HKEY key = nullptr;
-        const std::string path = "Software\\Damage\\K" + std::to_string(k);
+        // Appended, not `"...K" + std::to_string(k)`, which GCC 12 at -O3 misreads as an overlapping copy.
+        std::string path = "Software\\Damage\\K";
+        path += std::to_string(k);
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                   &key, nullptr),
                   ERROR_SUCCESS);
         for (int v = 0; v < 4; ++v) {
             const std::string data = makePayload(k * 10 + v, 50 + 700 * v);
-            ASSERT_EQ(RegSetValueExA(key, ("v" + std::to_string(v)).c_str(), 0, REG_BINARY,
+            std::string name = "v";
+            name += std::to_string(v);
+            ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, REG_BINARY,
                                      reinterpret_cast<const BYTE*>(data.data()),
                                      static_cast<DWORD>(data.size())),
                       ERROR_SUCCESS);

@@ -35,7 +35,9 @@ int checkWriterValues(const std::string& path, int id)
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS) << path;
     int found = 0;
     for (int i = 0; i < valuesEach; ++i) {
-        const std::string name = "w" + std::to_string(id) + "-" + std::to_string(i);
+        // Appended, not `"w" + std::to_string(id)`, which GCC 12 at -O3 misreads as an overlapping copy.
+        std::string name = "w";
+        name += std::to_string(id) + "-" + std::to_string(i);
         std::string data(8192, '\0');
         DWORD size = static_cast<DWORD>(data.size());
         if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),

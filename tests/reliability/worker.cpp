@@ -88,7 +88,9 @@ int writer(int id, int count)
     for (int i = 0; i < count; ++i) {
         const std::uint64_t counter = static_cast<std::uint64_t>(id) * 1000000 + i;
         const std::size_t size = 32 + (counter * 7919) % 3000;
-        const std::string name = "w" + std::to_string(id) + "-" + std::to_string(i);
+        // Appended, not `"w" + std::to_string(id)`, which GCC 12 at -O3 misreads as an overlapping copy.
+        std::string name = "w";
+        name += std::to_string(id) + "-" + std::to_string(i);
         // "hot" is replaced on every round, with a size of its own each time, for the readers to catch
         // half-way if they ever could.
         const std::string hot = "hot" + std::to_string(id);

@@ -17,6 +17,14 @@ using ConcurrencyTest = StoreTest;
 
 constexpr int valuesEach = 500;
 
+// Built by appending: GCC 12 at -O3 misreads `"v" + std::to_string(i)` as an overlapping copy.
+std::string numbered(const char* prefix, int number)
+{
+    std::string text = prefix;
+    text += std::to_string(number);
+    return text;
+}
+
 // The writer helper in a process of its own; killed and reaped on destruction if still running, so that
 // a failed test never leaves it writing into the next test's folder.
 class WriterProcess
@@ -106,7 +114,7 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
     HKEY key = create("Software\\Race");
     int failures = 0;
     for (int i = 0; i < valuesEach; ++i) {
-        const std::string name = "parent" + std::to_string(i);
+        const std::string name = numbered("parent", i);
         failures += setString(key, name.c_str(), name) != ERROR_SUCCESS;
     }
     RegCloseKey(key);
@@ -116,8 +124,8 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing)
     const std::set<std::string> names = allValueNames("Software\\Race");
     EXPECT_EQ(names.size(), 2u * valuesEach);
     for (int i = 0; i < valuesEach; ++i) {
-        EXPECT_TRUE(names.count("parent" + std::to_string(i)));
-        EXPECT_TRUE(names.count("child" + std::to_string(i)));
+        EXPECT_TRUE(names.count(numbered("parent", i)));
+        EXPECT_TRUE(names.count(numbered("child", i)));
     }
 }
 
@@ -138,7 +146,7 @@ TEST_F(ConcurrencyTest, AWriterKilledMidWayLeavesOnlyWholeValues)
     const std::set<std::string> names = allValueNames("Software\\Killed");
     ASSERT_GE(names.size(), 200u);
     for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_TRUE(names.count("v" + std::to_string(i))) << i;
+        EXPECT_TRUE(names.count(numbered("v", int(i)))) << i;
 
     // The store takes writes again at once.
     HKEY key = create("Software\\Killed");
@@ -161,7 +169,7 @@ TEST_F(ConcurrencyTest, ThreadsShareTheLayerSafely)
                 return;
             }
             for (int i = 0; i < each; ++i) {
-                const std::string name = "t" + std::to_string(t) + "-" + std::to_string(i);
+                const std::string name = numbered("t", t) + numbered("-", i);
                 failures[t] += setString(key, name.c_str(), name) != ERROR_SUCCESS;
             }
             RegCloseKey(key);

@@ -36,8 +36,13 @@ void ProgressMeter::update(std::size_t done, std::size_t total)
     } else {
         const std::size_t shown = done > total ? total : done;
         const std::size_t filled = shown * kBarWidth / total;
-        line += "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " +
-                std::to_string(shown * 100 / total) + "%";
+        // Appended piece by piece: GCC 12 at -O3 misreads `"[" + std::string(...)` as an overlapping copy.
+        line += '[';
+        line.append(filled, '#');
+        line.append(kBarWidth - filled, ' ');
+        line += "] ";
+        line += std::to_string(shown * 100 / total);
+        line += '%';
     }
     const std::size_t width = line.size();
     if (width < m_drawnWidth)
