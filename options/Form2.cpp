@@ -69,7 +69,7 @@ QPushButton* makeButton(const QString& text, QRect geometry, FontWeight weight, 
 
 } // namespace
 
-Form2::Form2(Form2Seams seams, QWidget* parent)
+Form2::Form2(DesktopServices seams, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_seams(std::move(seams))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/Form2Seams.h"
+#include "options/DesktopServices.h"
 
 #include <QWidget>
 
@@ -26,7 +26,7 @@ class Form2 : public QWidget
 
 public:
     // Builds the window hidden, with every setting at its default, and runs Form_Load.
-    explicit Form2(Form2Seams seams = Form2Seams::platformDefaults(), QWidget* parent = nullptr);
+    explicit Form2(DesktopServices seams = DesktopServices::platformDefaults(), QWidget* parent = nullptr);
 
     // The main window Apply acts on; without one Apply does nothing. Not owned.
     void setMainWindow(MainWindowLink* mainWindow) { m_mainWindow = mainWindow; }
@@ -77,7 +77,7 @@ private:
     void setFocusOrder();
     void connectHandlers();
 
-    Form2Seams m_seams;
+    DesktopServices m_seams;
     MainWindowLink* m_mainWindow = nullptr;
 };
 

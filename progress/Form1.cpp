@@ -42,7 +42,7 @@ QProgressBar* makeBar(QRect geometry, QWidget* parent)
 
 } // namespace
 
-Form1::Form1(Form2Seams seams, QWidget* parent)
+Form1::Form1(DesktopServices seams, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_seams(std::move(seams)), m_run(*this, *this)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/Form2Seams.h"
+#include "options/DesktopServices.h"
 #include "options/MainWindowLink.h"
 #include "progress/ProgressRun.h"
 #include "progress/TickSchedule.h"
@@ -32,7 +32,7 @@ class Form1 : public QWidget, public MainWindowLink, private PhaseSettings, priv
 
 public:
     // `seams` are handed to the Options window when Form_Load creates it.
-    explicit Form1(Form2Seams seams = Form2Seams::platformDefaults(), QWidget* parent = nullptr);
+    explicit Form1(DesktopServices seams = DesktopServices::platformDefaults(), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The controls.
@@ -88,7 +88,7 @@ private:
     // Timer1's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
     void onTimer1();
 
-    Form2Seams m_seams;
+    DesktopServices m_seams;
     std::unique_ptr<Form2> m_form2;
     ProgressRun m_run;
     std::array<QPixmap, 7> icos;

@@ -31,7 +31,7 @@ namespace {
 class TestForm1 : public Form1
 {
 public:
-    explicit TestForm1(Form2Seams seams) : Form1(std::move(seams)) {}
+    explicit TestForm1(DesktopServices seams) : Form1(std::move(seams)) {}
 
     std::function<void(Form2&)> stored;
     int getRegCalls = 0;

@@ -28,7 +28,7 @@ namespace {
 class CountingForm1 : public Form1
 {
 public:
-    explicit CountingForm1(Form2Seams seams) : Form1(std::move(seams)) {}
+    explicit CountingForm1(DesktopServices seams) : Form1(std::move(seams)) {}
 
     int saves = 0;
 
@@ -71,9 +71,9 @@ protected:
     }
     ~ProgramEndTest() override { setMessageBoxHandler({}); }
 
-    static Form2Seams seams()
+    static DesktopServices seams()
     {
-        Form2Seams fakes;
+        DesktopServices fakes;
         fakes.setScreenSaverActive = [](bool) { return true; };
         fakes.openUrl = [](const QString&) {};
         fakes.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         messagesWhileSaving += saving ? 1 : 0;
     });
-    Form2Seams seams;
+    DesktopServices seams;
     seams.setScreenSaverActive = [](bool) { return true; };
     seams.openUrl = [](const QString&) {};
     seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {

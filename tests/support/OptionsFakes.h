@@ -35,9 +35,9 @@ public:
     OptionsFakes(const OptionsFakes&) = delete;
     OptionsFakes& operator=(const OptionsFakes&) = delete;
 
-    Form2Seams seams()
+    DesktopServices seams()
     {
-        Form2Seams seams;
+        DesktopServices seams;
         seams.setScreenSaverActive = [this](bool active) {
             saverCalls.push_back(active);
             return true;

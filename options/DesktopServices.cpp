@@ -1,12 +1,12 @@
-#include "options/Form2Seams.h"
+#include "options/DesktopServices.h"
 
 #include "options/OpenFileAPI.h"
 #include "platform/screensaver/ScreenSaver.h"
 #include "platform/shell/Shell.h"
 
-Form2Seams Form2Seams::platformDefaults()
+DesktopServices DesktopServices::platformDefaults()
 {
-    Form2Seams seams;
+    DesktopServices seams;
     seams.setScreenSaverActive = &dawdlex::platform::setScreenSaverActive;
     // The shell takes the address in the system's narrow encoding.
     seams.openUrl = [](const QString& address) {

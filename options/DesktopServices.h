@@ -12,7 +12,7 @@ inline constexpr char MakerHomePage[] = "https://pendlewick.example/";
 
 // The calls the Options window makes outside the program, gathered so that tests can put fakes in their
 // place. Holds plain callables and owns nothing else; platformDefaults() gives the real ones.
-struct Form2Seams
+struct DesktopServices
 {
     // Switches the system screen saver on (true) or off (false); true when the switch was made.
     std::function<bool(bool active)> setScreenSaverActive;
@@ -23,5 +23,5 @@ struct Form2Seams
                           quint32 flags, QWidget* owner)>
         browseForFile;
 
-    static Form2Seams platformDefaults();
+    static DesktopServices platformDefaults();
 };
