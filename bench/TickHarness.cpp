@@ -13,7 +13,7 @@
 // from DAWDLEX_BENCH_T0 (microseconds of the real-time clock, taken by the caller just before exec) when
 // it is set, else from the start of main.
 #include "bench/TickRecorder.h"
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/SettingsPersistence.h"
 #include "progress/Form1.h"
 #include "registry/CRegistry.h"
@@ -233,7 +233,7 @@ void dumpSamples(const std::vector<TickRecorder::Sample>& samples, const std::st
 
 int settingsIo(int rounds)
 {
-    dawdlex::Form2 form2;
+    dawdlex::OptionsWindow form2;
     dawdlex::GetReg(form2);
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {

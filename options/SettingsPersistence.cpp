@@ -1,7 +1,7 @@
 #include "options/SettingsPersistence.h"
 
 #include "options/Conversions.h"
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "registry/CRegistry.h"
 
@@ -78,7 +78,7 @@ void loadIcon(CRegistry& registry, QComboBox* list)
     }
 }
 
-void loadValues(CRegistry& registry, Form2& form2)
+void loadValues(CRegistry& registry, OptionsWindow& form2)
 {
     loadText(registry, "Title", form2.Pmess);
     loadCheck(registry, "Dual", form2.DualChk);
@@ -104,7 +104,7 @@ void saveNumber(CRegistry& registry, const std::string& name, int value)
 
 } // namespace
 
-void GetReg(Form2& form2)
+void GetReg(OptionsWindow& form2)
 {
     CRegistry registry;
     if (registry.OpenKey(kSettingsKey)) {
@@ -118,7 +118,7 @@ void GetReg(Form2& form2)
     showMessageBox(QString::fromLatin1(kKeyError), MessageSymbol::Warning);
 }
 
-void SetReg(const Form2& form2)
+void SetReg(const OptionsWindow& form2)
 {
     CRegistry registry;
     if (!registry.OpenKey(kSettingsKey)) {

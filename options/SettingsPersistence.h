@@ -2,7 +2,7 @@
 
 namespace dawdlex {
 
-class Form2;
+class OptionsWindow;
 
 // Where the settings live between runs: sixteen text values of one registry key of the current user.
 inline constexpr char kSettingsKey[] = "HKEY_CURRENT_USER\\Software\\Pendlewick\\Dawdlex";
@@ -18,10 +18,10 @@ inline constexpr char kSettingsKey[] = "HKEY_CURRENT_USER\\Software\\Pendlewick\
 // both cases nothing is read and every control keeps its default. A value that is missing, empty, or not
 // usable by its control (a "Dual" or "Saver" other than 0 or 1, an "Icon" outside the list) leaves that
 // control as it was; the others still load.
-void GetReg(Form2& form2);
+void GetReg(OptionsWindow& form2);
 
 // Writes all sixteen values as plain strings when the key opens; otherwise writes nothing and says nothing.
 // Never creates the key. A failed write does not stop the ones after it.
-void SetReg(const Form2& form2);
+void SetReg(const OptionsWindow& form2);
 
 } // namespace dawdlex

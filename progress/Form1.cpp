@@ -1,7 +1,7 @@
 #include "progress/Form1.h"
 
 #include "options/Conversions.h"
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/PictureBox.h"
 #include "options/SettingsPersistence.h"
 #include "options/WindowFonts.h"
@@ -112,7 +112,7 @@ void Form1::SetReg()
 
 void Form1::Form_Load()
 {
-    m_form2 = std::make_unique<Form2>(m_seams);
+    m_form2 = std::make_unique<OptionsWindow>(m_seams);
     m_form2->setMainWindow(this);
     GetReg();
     enableTimer();

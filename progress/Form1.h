@@ -20,7 +20,7 @@ namespace dawdlex {
 
 class FramePacer;
 class TimerAlignment;
-class Form2;
+class OptionsWindow;
 class PictureBox;
 
 // The main window: it starts the whole program (Form_Load), shows the progress run that its timer drives,
@@ -43,7 +43,7 @@ public:
     QTimer* Timer1 = nullptr;
 
     // The Options window; null until Form_Load has run.
-    Form2* options() const { return m_form2.get(); }
+    OptionsWindow* options() const { return m_form2.get(); }
     const ProgressRun& run() const { return m_run; }
 
     // Copy the stored settings into the Options window and back; each runs once per program run.
@@ -89,7 +89,7 @@ private:
     void onTimer1();
 
     DesktopServices m_seams;
-    std::unique_ptr<Form2> m_form2;
+    std::unique_ptr<OptionsWindow> m_form2;
     ProgressRun m_run;
     std::array<QPixmap, 7> icos;
     TickSchedule m_schedule;

@@ -1,6 +1,6 @@
 #include "options/SettingsPersistence.h"
 
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "registry/CRegistry.h"
 #include "tests/support/FreshRegistry.h"
@@ -34,10 +34,10 @@ constexpr char kWelcome[] = "Welcome to the Dawdlex.  Click on the gear icon for
 class SettingsPersistenceTest : public ::testing::Test, protected OptionsFakes, protected RawRegistry
 {
 protected:
-    std::unique_ptr<Form2> makeForm() { return std::make_unique<Form2>(seams()); }
+    std::unique_ptr<OptionsWindow> makeForm() { return std::make_unique<OptionsWindow>(seams()); }
 
     // A start of the program as far as the settings go: a fresh Options window loaded from the store.
-    std::unique_ptr<Form2> start()
+    std::unique_ptr<OptionsWindow> start()
     {
         auto form = makeForm();
         GetReg(*form);
@@ -45,7 +45,7 @@ protected:
     }
 
     // The settings of a run that saved what `edit` set, ready for a second start.
-    void savedRun(const std::function<void(Form2&)>& edit)
+    void savedRun(const std::function<void(OptionsWindow&)>& edit)
     {
         auto form = start();
         edit(*form);
@@ -128,7 +128,7 @@ TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
 
 TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
 {
-    savedRun([](Form2& form) {
+    savedRun([](OptionsWindow& form) {
         form.Pmess->setText(QStringLiteral("Défragmentation"));
         form.ButText->setText(QStringLiteral("Stop"));
         for (std::size_t i = 0; i < 5; ++i) {
@@ -163,7 +163,7 @@ TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
 
 TEST_F(SettingsPersistenceTest, EmptyTextsComeBackEmptyAndAnEmptyCustomPathOpensNoDialogWhileHidden)
 {
-    savedRun([](Form2& form) {
+    savedRun([](OptionsWindow& form) {
         form.Status[2]->clear();
         form.Pmess->clear();
         form.ButText->clear();
@@ -182,7 +182,7 @@ TEST_F(SettingsPersistenceTest, EmptyTextsComeBackEmptyAndAnEmptyCustomPathOpens
 
 TEST_F(SettingsPersistenceTest, ValuesDeletedByHandComeBackAsDefaults)
 {
-    savedRun([](Form2& form) {
+    savedRun([](OptionsWindow& form) {
         form.Pmess->setText(QStringLiteral("Mine"));
         form.Speedbox[1]->setText(QStringLiteral("999"));
         form.IconList->setCurrentIndex(3);
@@ -224,7 +224,7 @@ class StoredValueLoad : public SettingsPersistenceTest, public ::testing::WithPa
 {
 };
 
-QString loadedAs(const Form2& form, const std::string& name)
+QString loadedAs(const OptionsWindow& form, const std::string& name)
 {
     if (name == "Dual" || name == "Saver") {
         const QCheckBox* box = name == "Dual" ? form.DualChk : form.Ssav;

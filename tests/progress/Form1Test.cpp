@@ -1,6 +1,6 @@
 #include "progress/Form1.h"
 
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "options/PictureBox.h"
 #include "tests/support/OptionsFakes.h"
@@ -33,7 +33,7 @@ class TestForm1 : public Form1
 public:
     explicit TestForm1(DesktopServices seams) : Form1(std::move(seams)) {}
 
-    std::function<void(Form2&)> stored;
+    std::function<void(OptionsWindow&)> stored;
     int getRegCalls = 0;
     int setRegCalls = 0;
 
@@ -48,9 +48,9 @@ public:
 };
 
 // The custom icon entry with `path`, as stored settings.
-std::function<void(Form2&)> customIcon(const QString& path)
+std::function<void(OptionsWindow&)> customIcon(const QString& path)
 {
-    return [path](Form2& options) {
+    return [path](OptionsWindow& options) {
         options.CustIconFileTxt->setText(path);
         options.IconList->setCurrentIndex(7);
     };
@@ -120,7 +120,7 @@ TEST_F(Form1Test, TimerDoesNotRunBeforeStartUp)
 
 TEST_F(Form1Test, StoredSettingsShapeTheStart)
 {
-    form.stored = [](Form2& options) {
+    form.stored = [](OptionsWindow& options) {
         options.Pmess->setText("Compiling");
         options.ButText->setText("Stop");
         options.Status[0]->setText("Step one");
@@ -173,7 +173,7 @@ TEST_F(Form1Test, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
     form.Form_Load();
     tick(2 * 41 + 7);
     ASSERT_EQ(PhaseIndex, 2);
-    Form2& options = *form.options();
+    OptionsWindow& options = *form.options();
     options.Speedbox[2]->setText("650");
     options.Pmess->setText("Applied");
     options.Command2->click();
@@ -188,7 +188,7 @@ TEST_F(Form1Test, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
 TEST_F(Form1Test, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
 {
     form.Form_Load();
-    Form2& options = *form.options();
+    OptionsWindow& options = *form.options();
     options.DualChk->setChecked(false);
     options.Command2->click();
     EXPECT_TRUE(form.PB[1]->isHidden());
@@ -254,7 +254,7 @@ TEST_F(Form1Test, CustomPicturesInEachFormatShow)
         {dir.filePath("blue.bmp"), Qt::blue},
         {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red}};
     form.Form_Load();
-    Form2& options = *form.options();
+    OptionsWindow& options = *form.options();
     options.IconList->setCurrentIndex(7);
     for (const auto& [path, colour] : files) {
         options.CustIconFileTxt->setText(path);

@@ -1,6 +1,6 @@
 #include "progress/ProgramEnd.h"
 
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "options/SettingsPersistence.h"
 #include "progress/Form1.h"

@@ -2,7 +2,7 @@
 // Options window, change every control to variant A or B, and save, optionally with the disk full from
 // the moment after loading. Usage: reliability_settings_worker A|B [full|nearly-full]
 // Exit status 0 when the run ended normally and the save said nothing to the user.
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "options/SettingsPersistence.h"
 
@@ -24,7 +24,7 @@ using namespace dawdlex;
 
 namespace {
 
-void setVariant(Form2& form, bool b)
+void setVariant(OptionsWindow& form, bool b)
 {
     const QString tag = b ? QStringLiteral("B") : QStringLiteral("A");
     form.Pmess->setText(QStringLiteral("message ") + tag);
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
         return QString();
     };
-    Form2 form(seams);
+    OptionsWindow form(seams);
     GetReg(form);
     setVariant(form, variantB);
 

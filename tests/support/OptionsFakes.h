@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -61,7 +61,7 @@ public:
         return out;
     }
 
-    static void expectDefaults(const dawdlex::Form2& form)
+    static void expectDefaults(const dawdlex::OptionsWindow& form)
     {
         EXPECT_EQ(form.Pmess->text(), "Processing...");
         EXPECT_EQ(form.ButText->text(), "Cancel");

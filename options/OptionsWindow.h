@@ -20,13 +20,14 @@ class PictureBox;
 // The Options window. Its controls are the program's live settings: it owns them for the whole run and is
 // never destroyed while the program runs, since closing it only hides it. Apply pushes the settings to the
 // main window through a MainWindowLink. It stores nothing; saving and loading the settings live elsewhere.
-class Form2 : public QWidget
+class OptionsWindow : public QWidget
 {
     Q_OBJECT
 
 public:
     // Builds the window hidden, with every setting at its default, and runs Form_Load.
-    explicit Form2(DesktopServices seams = DesktopServices::platformDefaults(), QWidget* parent = nullptr);
+    explicit OptionsWindow(DesktopServices seams = DesktopServices::platformDefaults(),
+                           QWidget* parent = nullptr);
 
     // The main window Apply acts on; without one Apply does nothing. Not owned.
     void setMainWindow(MainWindowLink* mainWindow) { m_mainWindow = mainWindow; }

@@ -1,4 +1,4 @@
-#include "Form2.h"
+#include "OptionsWindow.h"
 
 #include "Conversions.h"
 #include "MainWindowLink.h"
@@ -69,7 +69,7 @@ QPushButton* makeButton(const QString& text, QRect geometry, FontWeight weight, 
 
 } // namespace
 
-Form2::Form2(DesktopServices seams, QWidget* parent)
+OptionsWindow::OptionsWindow(DesktopServices seams, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_seams(std::move(seams))
@@ -88,7 +88,7 @@ Form2::Form2(DesktopServices seams, QWidget* parent)
     Form_Load();
 }
 
-void Form2::buildBanner()
+void OptionsWindow::buildBanner()
 {
     Picture1 = new PictureBox(this);
     Picture1->setGeometry(24, 8, 233, 49);
@@ -110,7 +110,7 @@ void Form2::buildBanner()
     Label8->setPalette(blue);
 }
 
-void Form2::buildMessagesFrame()
+void OptionsWindow::buildMessagesFrame()
 {
     auto* Frame1 = new QGroupBox(QStringLiteral("Change Messages:"), this);
     Frame1->setGeometry(24, 64, 273, 217);
@@ -130,7 +130,7 @@ void Form2::buildMessagesFrame()
     ButText = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), Frame1);
 }
 
-void Form2::buildAppearanceFrame()
+void OptionsWindow::buildAppearanceFrame()
 {
     auto* Frame2 = new QGroupBox(QStringLiteral("Appearance:"), this);
     Frame2->setGeometry(304, 64, 273, 145);
@@ -158,7 +158,7 @@ void Form2::buildAppearanceFrame()
     Command4->setAccessibleName(tr("Browse for a custom icon file"));
 }
 
-void Form2::buildButtons()
+void OptionsWindow::buildButtons()
 {
     Command3 = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
                           FontWeight::Normal, this);
@@ -166,7 +166,7 @@ void Form2::buildButtons()
     Command1 = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
 }
 
-void Form2::setFocusOrder()
+void OptionsWindow::setFocusOrder()
 {
     QList<QWidget*> order{Pmess};
     for (std::size_t i = 0; i < Status.size(); ++i) {
@@ -180,21 +180,21 @@ void Form2::setFocusOrder()
 }
 
 // The handlers run on every change, the program's own included, nested in the code that made it.
-void Form2::connectHandlers()
+void OptionsWindow::connectHandlers()
 {
     for (std::size_t i = 0; i < Speedbox.size(); ++i) {
         connect(Speedbox[i], &QLineEdit::textChanged, this, [this, i] { Speedbox_Change(int(i)); });
     }
-    connect(Ssav, &QCheckBox::toggled, this, &Form2::Ssav_Click);
-    connect(IconList, &QComboBox::currentIndexChanged, this, &Form2::IconList_Click);
-    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
-    connect(Picture1, &PictureBox::clicked, this, &Form2::Picture1_Click);
+    connect(Ssav, &QCheckBox::toggled, this, &OptionsWindow::Ssav_Click);
+    connect(IconList, &QComboBox::currentIndexChanged, this, &OptionsWindow::IconList_Click);
+    connect(Command1, &QPushButton::clicked, this, &OptionsWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &OptionsWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &OptionsWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &OptionsWindow::Command4_Click);
+    connect(Picture1, &PictureBox::clicked, this, &OptionsWindow::Picture1_Click);
 }
 
-void Form2::Form_Load()
+void OptionsWindow::Form_Load()
 {
     for (const char* entry : kIconEntries) {
         IconList->addItem(QString::fromLatin1(entry));
@@ -202,13 +202,13 @@ void Form2::Form_Load()
     IconList->setCurrentIndex(0);
 }
 
-void Form2::Command1_Click()
+void OptionsWindow::Command1_Click()
 {
     Command2_Click();
     hide();
 }
 
-void Form2::Command2_Click()
+void OptionsWindow::Command2_Click()
 {
     if (!m_mainWindow) {
         return;
@@ -222,7 +222,7 @@ void Form2::Command2_Click()
     applyChosenIcon();
 }
 
-bool Form2::applyChosenIcon()
+bool OptionsWindow::applyChosenIcon()
 {
     if (!m_mainWindow) {
         return true;
@@ -248,12 +248,12 @@ bool Form2::applyChosenIcon()
     return true;
 }
 
-void Form2::Command3_Click()
+void OptionsWindow::Command3_Click()
 {
     ShowWebPage(QString::fromLatin1(MakerHomePage));
 }
 
-void Form2::Command4_Click()
+void OptionsWindow::Command4_Click()
 {
     if (!m_seams.browseForFile) {
         return;
@@ -265,25 +265,25 @@ void Form2::Command4_Click()
     }
 }
 
-void Form2::IconList_Click()
+void OptionsWindow::IconList_Click()
 {
     if (CustIconFileTxt->text().isEmpty() && isVisible() && IconList->currentIndex() == kCustomIconEntry) {
         Command4_Click();
     }
 }
 
-void Form2::Ssav_Click()
+void OptionsWindow::Ssav_Click()
 {
     ToggleScreenSaverActive(!Ssav->isChecked());
 }
 
-void Form2::Picture1_Click()
+void OptionsWindow::Picture1_Click()
 {
     ShowWebPage(QString::fromLatin1(MakerHomePage));
 }
 
 // Setting the corrected text raises this handler once more, nested; it then finds the text valid.
-void Form2::Speedbox_Change(int Index)
+void OptionsWindow::Speedbox_Change(int Index)
 {
     QLineEdit* box = Speedbox.at(std::size_t(Index));
     if (const auto corrected = correctedDelay(box->text().toStdString())) {
@@ -291,25 +291,25 @@ void Form2::Speedbox_Change(int Index)
     }
 }
 
-void Form2::Form_QueryUnload(bool& Cancel)
+void OptionsWindow::Form_QueryUnload(bool& Cancel)
 {
     Cancel = true;
     hide();
 }
 
-bool Form2::ToggleScreenSaverActive(bool active)
+bool OptionsWindow::ToggleScreenSaverActive(bool active)
 {
     return m_seams.setScreenSaverActive && m_seams.setScreenSaverActive(active);
 }
 
-void Form2::ShowWebPage(const QString& address)
+void OptionsWindow::ShowWebPage(const QString& address)
 {
     if (m_seams.openUrl) {
         m_seams.openUrl(address);
     }
 }
 
-void Form2::closeEvent(QCloseEvent* event)
+void OptionsWindow::closeEvent(QCloseEvent* event)
 {
     bool cancel = false;
     Form_QueryUnload(cancel);

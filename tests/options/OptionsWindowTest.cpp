@@ -1,4 +1,4 @@
-#include "options/Form2.h"
+#include "options/OptionsWindow.h"
 #include "options/MainWindowLink.h"
 #include "options/MessageBoxes.h"
 #include "options/PictureBox.h"
@@ -52,10 +52,10 @@ public:
     }
 };
 
-class Form2Test : public ::testing::Test, protected OptionsFakes
+class OptionsWindowTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    Form2Test() : form(seams()) { form.setMainWindow(&mainWindow); }
+    OptionsWindowTest() : form(seams()) { form.setMainWindow(&mainWindow); }
 
     void replaceText(QLineEdit* box, const QString& text)
     {
@@ -65,10 +65,10 @@ protected:
     }
 
     FakeMainWindow mainWindow;
-    Form2 form;
+    OptionsWindow form;
 };
 
-TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
+TEST_F(OptionsWindowTest, StartsWithTheDefaultSettingsAndTheEightIconEntries)
 {
     EXPECT_FALSE(form.isVisible());
     expectDefaults(form);
@@ -81,7 +81,7 @@ TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
     EXPECT_TRUE(saverCalls.empty());
 }
 
-TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
+TEST_F(OptionsWindowTest, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
 {
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -110,7 +110,7 @@ TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
     }
 }
 
-TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
+TEST_F(OptionsWindowTest, TypingIntoADelayBoxIsCorrectedAtOnce)
 {
     form.show();
     QLineEdit* box = form.Speedbox[1];
@@ -138,7 +138,7 @@ TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
     EXPECT_EQ(box->text(), "750");
 }
 
-TEST_F(Form2Test, SettingADelayByProgramIsCorrectedToo)
+TEST_F(OptionsWindowTest, SettingADelayByProgramIsCorrectedToo)
 {
     // "5abc": its number lies within range.
     for (const auto& [given, kept] : {std::pair{"0", "1"}, {"70000", "50000"}, {"5abc", "5abc"}}) {
@@ -149,7 +149,7 @@ TEST_F(Form2Test, SettingADelayByProgramIsCorrectedToo)
     }
 }
 
-TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
+TEST_F(OptionsWindowTest, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
 {
     mainWindow.phase = 2;
     form.Pmess->setText("Busy");
@@ -174,7 +174,7 @@ TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
+TEST_F(OptionsWindowTest, ApplyWithACustomIconFollowsThePictureRule)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -205,7 +205,7 @@ TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
     EXPECT_EQ(messages.size(), 2u);
 }
 
-TEST_F(Form2Test, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
+TEST_F(OptionsWindowTest, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
 {
     form.show();
     form.Pmess->setText("Unapplied");
@@ -222,7 +222,7 @@ TEST_F(Form2Test, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(Form2Test, EnterAndEscapePressNothing)
+TEST_F(OptionsWindowTest, EnterAndEscapePressNothing)
 {
     form.show();
     QSignalSpy ok(form.Command1, &QPushButton::clicked);
@@ -240,7 +240,7 @@ TEST_F(Form2Test, EnterAndEscapePressNothing)
     EXPECT_EQ(mainWindow.caption, "");
 }
 
-TEST_F(Form2Test, ScreenSaverBoxSwitchesAtOnce)
+TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnce)
 {
     form.Ssav->click();
     form.Ssav->click();
@@ -250,7 +250,7 @@ TEST_F(Form2Test, ScreenSaverBoxSwitchesAtOnce)
     EXPECT_EQ(saverCalls.size(), 3u) << "Apply leaves the screen saver alone";
 }
 
-TEST_F(Form2Test, WebsiteButtonAndBannerOpenTheHomePage)
+TEST_F(OptionsWindowTest, WebsiteButtonAndBannerOpenTheHomePage)
 {
     form.show();
     form.Command3->click();
@@ -259,7 +259,7 @@ TEST_F(Form2Test, WebsiteButtonAndBannerOpenTheHomePage)
     EXPECT_EQ(opened, (std::vector<QString>{MakerHomePage, MakerHomePage, MakerHomePage}));
 }
 
-TEST_F(Form2Test, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
+TEST_F(OptionsWindowTest, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
 {
     form.IconList->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 0) << "hidden";
