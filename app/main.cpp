@@ -1,4 +1,4 @@
-#include "progress/Form1.h"
+#include "progress/ProgressWindow.h"
 #include "progress/ProgramEnd.h"
 
 #include <QApplication>
@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral(DAWDLEX_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
 
-    dawdlex::Form1 form;
+    dawdlex::ProgressWindow form;
     // SIGTERM, SIGINT, the session's end and quitting all leave through Form_Unload, which saves once.
     dawdlex::ProgramEnd end([&form] { form.Form_Unload(); });
     form.Form_Load();

@@ -15,7 +15,7 @@
 #include "bench/TickRecorder.h"
 #include "options/OptionsWindow.h"
 #include "options/SettingsPersistence.h"
-#include "progress/Form1.h"
+#include "progress/ProgressWindow.h"
 #include "registry/CRegistry.h"
 
 #include <QApplication>
@@ -302,7 +302,7 @@ int main(int argc, char** argv)
         return floorRun(start, mainAfterUs, options.seconds);
     }
 
-    dawdlex::Form1 form;
+    dawdlex::ProgressWindow form;
     ExposeWatch expose(form, start);
     app.installEventFilter(&expose);
     double firstTickUs = -1;

@@ -3,7 +3,7 @@
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "options/SettingsPersistence.h"
-#include "progress/Form1.h"
+#include "progress/ProgressWindow.h"
 #include "registry/CRegistry.h"
 #include "tests/support/FreshRegistry.h"
 
@@ -25,17 +25,17 @@ namespace dawdlex {
 namespace {
 
 // The real main window with the real stored settings; only the saves are counted.
-class CountingForm1 : public Form1
+class CountingProgressWindow : public ProgressWindow
 {
 public:
-    explicit CountingForm1(DesktopServices seams) : Form1(std::move(seams)) {}
+    explicit CountingProgressWindow(DesktopServices seams) : ProgressWindow(std::move(seams)) {}
 
     int saves = 0;
 
     void SetReg() override
     {
         ++saves;
-        Form1::SetReg();
+        ProgressWindow::SetReg();
     }
 };
 
@@ -106,7 +106,7 @@ protected:
 
 TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 {
-    CountingForm1 form(seams());
+    CountingProgressWindow form(seams());
     form.Form_Load();
 
     ASSERT_EQ(shown.size(), 1u);
@@ -131,7 +131,7 @@ TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
 {
     {
-        CountingForm1 first(seams());
+        CountingProgressWindow first(seams());
         first.Form_Load();
         first.options()->Status[2]->clear();
         first.options()->Pmess->setText(QStringLiteral("Second run"));
@@ -140,7 +140,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
     }
     shown.clear();
 
-    CountingForm1 second(seams());
+    CountingProgressWindow second(seams());
     second.Form_Load();
 
     EXPECT_TRUE(shown.empty());
@@ -179,7 +179,7 @@ class ProgramEndRequest : public ProgramEndTest, public ::testing::WithParamInte
 
 TEST_P(ProgramEndRequest, SavesOnceThroughFormUnload)
 {
-    CountingForm1 form(seams());
+    CountingProgressWindow form(seams());
     ProgramEnd end([&form] { form.Form_Unload(); });
     form.Form_Load();
     form.show();
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
 // leaves without showing the window.
 TEST_F(ProgramEndTest, EndDuringTheWelcomeBoxSavesTheDefaultsOnce)
 {
-    CountingForm1 form(seams());
+    CountingProgressWindow form(seams());
     ProgramEnd end([&form] { form.Form_Unload(); });
     duringBox = [&end] {
         std::raise(SIGTERM);

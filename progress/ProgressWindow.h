@@ -26,14 +26,15 @@ class PictureBox;
 // The main window: it starts the whole program (Form_Load), shows the progress run that its timer drives,
 // opens the Options window from its icon and ends the program. It owns the Options window and the run; the
 // settings themselves live in the Options window's controls, and saving them lives in GetReg/SetReg.
-class Form1 : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
+class ProgressWindow : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
 {
     Q_OBJECT
 
 public:
     // `seams` are handed to the Options window when Form_Load creates it.
-    explicit Form1(DesktopServices seams = DesktopServices::platformDefaults(), QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit ProgressWindow(DesktopServices seams = DesktopServices::platformDefaults(),
+                            QWidget* parent = nullptr);
+    ~ProgressWindow() override;
 
     // The controls.
     QLabel* ProcessName = nullptr;

@@ -1,4 +1,4 @@
-#include "progress/Form1.h"
+#include "progress/ProgressWindow.h"
 
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
@@ -28,10 +28,10 @@ namespace {
 
 // The real main window, with the stored settings replaced by whatever the test puts into the Options
 // window's controls, and the save counted.
-class TestForm1 : public Form1
+class TestProgressWindow : public ProgressWindow
 {
 public:
-    explicit TestForm1(DesktopServices seams) : Form1(std::move(seams)) {}
+    explicit TestProgressWindow(DesktopServices seams) : ProgressWindow(std::move(seams)) {}
 
     std::function<void(OptionsWindow&)> stored;
     int getRegCalls = 0;
@@ -64,10 +64,10 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return file.fileName();
 }
 
-class Form1Test : public ::testing::Test, protected OptionsFakes
+class ProgressWindowTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    Form1Test() : form(seams()) {}
+    ProgressWindowTest() : form(seams()) {}
 
     void tick(int count)
     {
@@ -75,7 +75,7 @@ protected:
             form.Timer1_Timer();
     }
 
-    TestForm1 form;
+    TestProgressWindow form;
 };
 
 QImage pixels(const QPixmap& pixmap)
@@ -83,7 +83,7 @@ QImage pixels(const QPixmap& pixmap)
     return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-TEST_F(Form1Test, StartsWithTheDefaults)
+TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 {
     form.Form_Load();
     EXPECT_EQ(form.getRegCalls, 1);
@@ -112,13 +112,13 @@ TEST_F(Form1Test, StartsWithTheDefaults)
     EXPECT_TRUE(saverCalls.empty()) << "the screen saver is left alone";
 }
 
-TEST_F(Form1Test, TimerDoesNotRunBeforeStartUp)
+TEST_F(ProgressWindowTest, TimerDoesNotRunBeforeStartUp)
 {
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 0);
 }
 
-TEST_F(Form1Test, StoredSettingsShapeTheStart)
+TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
 {
     form.stored = [](OptionsWindow& options) {
         options.Pmess->setText("Compiling");
@@ -139,7 +139,7 @@ TEST_F(Form1Test, StoredSettingsShapeTheStart)
     EXPECT_EQ(pixels(form.Picture1->picture()), pixels(QPixmap(":/dawdlex/icons/cd.svg")));
 }
 
-TEST_F(Form1Test, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
+TEST_F(ProgressWindowTest, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
 {
     form.Form_Load();
     form.show();
@@ -150,7 +150,7 @@ TEST_F(Form1Test, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST_F(Form1Test, EndingSavesOnceAndStopsEverything)
+TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
 {
     form.Form_Load();
     form.show();
@@ -168,7 +168,7 @@ TEST_F(Form1Test, EndingSavesOnceAndStopsEverything)
     EXPECT_FALSE(form.options()->isVisible());
 }
 
-TEST_F(Form1Test, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
+TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
 {
     form.Form_Load();
     tick(2 * 41 + 7);
@@ -185,7 +185,7 @@ TEST_F(Form1Test, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
     EXPECT_EQ(form.PB[1]->value(), 2);
 }
 
-TEST_F(Form1Test, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
+TEST_F(ProgressWindowTest, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
 {
     form.Form_Load();
     OptionsWindow& options = *form.options();
@@ -199,7 +199,7 @@ TEST_F(Form1Test, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
     EXPECT_EQ(form.PB[1]->value(), 3);
 }
 
-TEST_F(Form1Test, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
+TEST_F(ProgressWindowTest, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
 {
     form.Form_Load();
     form.options()->Status[1]->setText("Edited");
@@ -210,7 +210,7 @@ TEST_F(Form1Test, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
     EXPECT_EQ(form.Timer1->interval(), 321);
 }
 
-TEST_F(Form1Test, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
+TEST_F(ProgressWindowTest, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -224,7 +224,7 @@ TEST_F(Form1Test, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
     for (const auto& [path, missing] : cases) {
         SCOPED_TRACE(path.toStdString());
         messages.clear();
-        TestForm1 other(seams());
+        TestProgressWindow other(seams());
         other.stored = customIcon(path);
         other.Form_Load();
         ASSERT_EQ(messages.size(), 1u);
@@ -241,7 +241,7 @@ TEST_F(Form1Test, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
 constexpr char kRedGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
                            ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
 
-TEST_F(Form1Test, CustomPicturesInEachFormatShow)
+TEST_F(ProgressWindowTest, CustomPicturesInEachFormatShow)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -266,7 +266,7 @@ TEST_F(Form1Test, CustomPicturesInEachFormatShow)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(Form1Test, LargePictureShowsOnlyItsTopLeftCorner)
+TEST_F(ProgressWindowTest, LargePictureShowsOnlyItsTopLeftCorner)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

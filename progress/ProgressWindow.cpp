@@ -1,4 +1,4 @@
-#include "progress/Form1.h"
+#include "progress/ProgressWindow.h"
 
 #include "options/Conversions.h"
 #include "options/OptionsWindow.h"
@@ -42,7 +42,7 @@ QProgressBar* makeBar(QRect geometry, QWidget* parent)
 
 } // namespace
 
-Form1::Form1(DesktopServices seams, QWidget* parent)
+ProgressWindow::ProgressWindow(DesktopServices seams, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_seams(std::move(seams)), m_run(*this, *this)
@@ -53,9 +53,9 @@ Form1::Form1(DesktopServices seams, QWidget* parent)
     loadBuiltInIcons();
 }
 
-Form1::~Form1() = default;
+ProgressWindow::~ProgressWindow() = default;
 
-void Form1::buildControls()
+void ProgressWindow::buildControls()
 {
     ProcessName = new QLabel(QStringLiteral("Processing..."), this);
     ProcessName->setGeometry(56, 24, 353, 17);
@@ -72,45 +72,45 @@ void Form1::buildControls()
     Picture1->setFocusPolicy(Qt::TabFocus);
     Picture1->setAccessibleName(tr("Options"));
     Picture1->setAccessibleDescription(tr("Click to open the Options window."));
-    connect(Picture1, &PictureBox::clicked, this, &Form1::Picture1_Click);
+    connect(Picture1, &PictureBox::clicked, this, &ProgressWindow::Picture1_Click);
 
     Command1 = new QPushButton(QStringLiteral("Cancel"), this);
     Command1->setGeometry(160, 96, 113, 25);
     Command1->setFont(dialogFont(FontWeight::Bold));
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &ProgressWindow::Command1_Click);
     setTabOrder(Command1, Picture1);
 
     // Precise, so that short delays tick close to their interval; interval 0 means no ticks, so the timer
     // is started only once an interval is set.
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &Form1::onTimer1);
+    connect(Timer1, &QTimer::timeout, this, &ProgressWindow::onTimer1);
     m_pacer = new FramePacer(this);
     m_alignment = new TimerAlignment(this);
 }
 
-void Form1::loadBuiltInIcons()
+void ProgressWindow::loadBuiltInIcons()
 {
     for (std::size_t i = 0; i < icos.size(); ++i) {
         icos[i] = QPixmap(QStringLiteral(":/dawdlex/icons/%1.svg").arg(QLatin1String(kBuiltInIcons[i])));
     }
 }
 
-void Form1::GetReg()
+void ProgressWindow::GetReg()
 {
     if (m_form2) {
         dawdlex::GetReg(*m_form2);
     }
 }
 
-void Form1::SetReg()
+void ProgressWindow::SetReg()
 {
     if (m_form2) {
         dawdlex::SetReg(*m_form2);
     }
 }
 
-void Form1::Form_Load()
+void ProgressWindow::Form_Load()
 {
     m_form2 = std::make_unique<OptionsWindow>(m_seams);
     m_form2->setMainWindow(this);
@@ -132,7 +132,7 @@ void Form1::Form_Load()
     }
 }
 
-void Form1::enableTimer()
+void ProgressWindow::enableTimer()
 {
     m_timerEnabled = true;
     if (Timer1->interval() > 0) {
@@ -140,7 +140,7 @@ void Form1::enableTimer()
     }
 }
 
-void Form1::Form_Unload()
+void ProgressWindow::Form_Unload()
 {
     if (m_unloaded) {
         return;
@@ -155,13 +155,13 @@ void Form1::Form_Unload()
     QCoreApplication::exit(0);
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void ProgressWindow::closeEvent(QCloseEvent* event)
 {
     Form_Unload();
     event->accept();
 }
 
-void Form1::showEvent(QShowEvent* event)
+void ProgressWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_centred || !screen()) {
@@ -172,7 +172,7 @@ void Form1::showEvent(QShowEvent* event)
     move(available.center() - QPoint(width() / 2, height() / 2));
 }
 
-void Form1::Timer1_Timer()
+void ProgressWindow::Timer1_Timer()
 {
     if (m_unloaded) {
         return;
@@ -180,7 +180,7 @@ void Form1::Timer1_Timer()
     m_run.Timer1_Timer();
 }
 
-void Form1::onTimer1()
+void ProgressWindow::onTimer1()
 {
     const auto now = TickSchedule::Clock::now();
     m_alignment->fired(now);
@@ -194,7 +194,7 @@ void Form1::onTimer1()
     }
 }
 
-void Form1::Picture1_Click()
+void ProgressWindow::Picture1_Click()
 {
     if (m_unloaded || !m_form2) {
         return;
@@ -203,24 +203,24 @@ void Form1::Picture1_Click()
     m_form2->raise();
 }
 
-void Form1::Command1_Click()
+void ProgressWindow::Command1_Click()
 {
     close();
 }
 
-std::int32_t Form1::currentPhase() const
+std::int32_t ProgressWindow::currentPhase() const
 {
     return PhaseIndex;
 }
 
-void Form1::setStatusCaption(const QString& text)
+void ProgressWindow::setStatusCaption(const QString& text)
 {
     if (ProcessName->text() != text) {
         ProcessName->setText(text);
     }
 }
 
-void Form1::setTimerInterval(std::int32_t milliseconds)
+void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
 {
     // The same delay again (every phase at one delay, or Apply) keeps the running rhythm: restarting
     // would add the handler's own lateness to every phase.
@@ -238,7 +238,7 @@ void Form1::setTimerInterval(std::int32_t milliseconds)
     }
 }
 
-void Form1::startTimer1()
+void ProgressWindow::startTimer1()
 {
     const auto interval = std::chrono::milliseconds(Timer1->interval());
     m_alignment->started(interval, TickSchedule::Clock::now());
@@ -246,27 +246,27 @@ void Form1::startTimer1()
     m_schedule.start(interval);
 }
 
-void Form1::setWindowCaption(const QString& text)
+void ProgressWindow::setWindowCaption(const QString& text)
 {
     setWindowTitle(text);
 }
 
-void Form1::setButtonCaption(const QString& text)
+void ProgressWindow::setButtonCaption(const QString& text)
 {
     Command1->setText(text);
 }
 
-void Form1::setSecondBarVisible(bool visible)
+void ProgressWindow::setSecondBarVisible(bool visible)
 {
     PB[1]->setVisible(visible);
 }
 
-void Form1::showBuiltInIcon(int index)
+void ProgressWindow::showBuiltInIcon(int index)
 {
     Picture1->setPicture(icos.at(std::size_t(index)));
 }
 
-bool Form1::showIconFile(const QString& path)
+bool ProgressWindow::showIconFile(const QString& path)
 {
     QImageReader reader(path);
     const QImage image = reader.read();
@@ -277,17 +277,17 @@ bool Form1::showIconFile(const QString& path)
     return true;
 }
 
-QString Form1::statusText(int phase) const
+QString ProgressWindow::statusText(int phase) const
 {
     return m_form2->Status.at(std::size_t(phase))->text();
 }
 
-QString Form1::delayText(int phase) const
+QString ProgressWindow::delayText(int phase) const
 {
     return m_form2->Speedbox.at(std::size_t(phase))->text();
 }
 
-void Form1::setBarValue(int bar, float value)
+void ProgressWindow::setBarValue(int bar, float value)
 {
     m_pacer->setValue(PB.at(std::size_t(bar)), int(value));
 }
