@@ -3,7 +3,7 @@
 #include "Conversions.h"
 #include "MainWindowLink.h"
 #include "MessageBoxes.h"
-#include "Module1.h"
+#include "FileExists.h"
 #include "PictureBox.h"
 #include "WindowFonts.h"
 
