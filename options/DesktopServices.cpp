@@ -1,6 +1,6 @@
 #include "options/DesktopServices.h"
 
-#include "options/OpenFileAPI.h"
+#include "options/FileDialog.h"
 #include "platform/screensaver/ScreenSaver.h"
 #include "platform/shell/Shell.h"
 

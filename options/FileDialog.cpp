@@ -1,4 +1,4 @@
-#include "options/OpenFileAPI.h"
+#include "options/FileDialog.h"
 
 #include <QFileInfo>
 
