@@ -14,9 +14,9 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/dawdlex/gear.svg")));
 
     dawdlex::ProgressWindow form;
-    // SIGTERM, SIGINT, the session's end and quitting all leave through Form_Unload, which saves once.
-    dawdlex::ProgramEnd end([&form] { form.Form_Unload(); });
-    form.Form_Load();
+    // SIGTERM, SIGINT, the session's end and quitting all leave through endProgram, which saves once.
+    dawdlex::ProgramEnd end([&form] { form.endProgram(); });
+    form.start();
     // An end requested while a start-up message box was open has already saved.
     if (end.requested()) {
         return 0;

@@ -315,7 +315,7 @@ int main(int argc, char** argv)
         return form.run().bar1Step() * dawdlex::ProgressRun::kCycle + form.run().bar0Step();
     });
 
-    form.Form_Load();
+    form.start();
     form.show();
     const auto runStart = TickRecorder::Clock::now();
     QTimer::singleShot(int(options.seconds * 1000), &app, [&app] { app.exit(0); });

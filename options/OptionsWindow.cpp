@@ -85,7 +85,7 @@ OptionsWindow::OptionsWindow(DesktopServices seams, QWidget* parent)
     buildButtons();
     setFocusOrder();
     connectHandlers();
-    Form_Load();
+    fillIconList();
 }
 
 void OptionsWindow::buildBanner()
@@ -183,18 +183,18 @@ void OptionsWindow::setFocusOrder()
 void OptionsWindow::connectHandlers()
 {
     for (std::size_t i = 0; i < Speedbox.size(); ++i) {
-        connect(Speedbox[i], &QLineEdit::textChanged, this, [this, i] { Speedbox_Change(int(i)); });
+        connect(Speedbox[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
     }
-    connect(Ssav, &QCheckBox::toggled, this, &OptionsWindow::Ssav_Click);
-    connect(IconList, &QComboBox::currentIndexChanged, this, &OptionsWindow::IconList_Click);
-    connect(Command1, &QPushButton::clicked, this, &OptionsWindow::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &OptionsWindow::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &OptionsWindow::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &OptionsWindow::Command4_Click);
-    connect(Picture1, &PictureBox::clicked, this, &OptionsWindow::Picture1_Click);
+    connect(Ssav, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
+    connect(IconList, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
+    connect(Command1, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
+    connect(Command2, &QPushButton::clicked, this, &OptionsWindow::onApplyClicked);
+    connect(Command3, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
+    connect(Command4, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
+    connect(Picture1, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
 }
 
-void OptionsWindow::Form_Load()
+void OptionsWindow::fillIconList()
 {
     for (const char* entry : kIconEntries) {
         IconList->addItem(QString::fromLatin1(entry));
@@ -202,13 +202,13 @@ void OptionsWindow::Form_Load()
     IconList->setCurrentIndex(0);
 }
 
-void OptionsWindow::Command1_Click()
+void OptionsWindow::onOkClicked()
 {
-    Command2_Click();
+    onApplyClicked();
     hide();
 }
 
-void OptionsWindow::Command2_Click()
+void OptionsWindow::onApplyClicked()
 {
     if (!m_mainWindow) {
         return;
@@ -248,12 +248,12 @@ bool OptionsWindow::applyChosenIcon()
     return true;
 }
 
-void OptionsWindow::Command3_Click()
+void OptionsWindow::onWebsiteClicked()
 {
-    ShowWebPage(QString::fromLatin1(MakerHomePage));
+    openWebPage(QString::fromLatin1(MakerHomePage));
 }
 
-void OptionsWindow::Command4_Click()
+void OptionsWindow::onBrowseClicked()
 {
     if (!m_seams.browseForFile) {
         return;
@@ -265,25 +265,25 @@ void OptionsWindow::Command4_Click()
     }
 }
 
-void OptionsWindow::IconList_Click()
+void OptionsWindow::onIconChoiceChanged()
 {
     if (CustIconFileTxt->text().isEmpty() && isVisible() && IconList->currentIndex() == kCustomIconEntry) {
-        Command4_Click();
+        onBrowseClicked();
     }
 }
 
-void OptionsWindow::Ssav_Click()
+void OptionsWindow::onScreenSaverToggled()
 {
-    ToggleScreenSaverActive(!Ssav->isChecked());
+    setScreenSaverActive(!Ssav->isChecked());
 }
 
-void OptionsWindow::Picture1_Click()
+void OptionsWindow::onBannerClicked()
 {
-    ShowWebPage(QString::fromLatin1(MakerHomePage));
+    openWebPage(QString::fromLatin1(MakerHomePage));
 }
 
 // Setting the corrected text raises this handler once more, nested; it then finds the text valid.
-void OptionsWindow::Speedbox_Change(int Index)
+void OptionsWindow::onDelayEdited(int Index)
 {
     QLineEdit* box = Speedbox.at(std::size_t(Index));
     if (const auto corrected = correctedDelay(box->text().toStdString())) {
@@ -291,18 +291,18 @@ void OptionsWindow::Speedbox_Change(int Index)
     }
 }
 
-void OptionsWindow::Form_QueryUnload(bool& Cancel)
+void OptionsWindow::onCloseRequested(bool& Cancel)
 {
     Cancel = true;
     hide();
 }
 
-bool OptionsWindow::ToggleScreenSaverActive(bool active)
+bool OptionsWindow::setScreenSaverActive(bool active)
 {
     return m_seams.setScreenSaverActive && m_seams.setScreenSaverActive(active);
 }
 
-void OptionsWindow::ShowWebPage(const QString& address)
+void OptionsWindow::openWebPage(const QString& address)
 {
     if (m_seams.openUrl) {
         m_seams.openUrl(address);
@@ -312,7 +312,7 @@ void OptionsWindow::ShowWebPage(const QString& address)
 void OptionsWindow::closeEvent(QCloseEvent* event)
 {
     bool cancel = false;
-    Form_QueryUnload(cancel);
+    onCloseRequested(cancel);
     event->setAccepted(!cancel);
 }
 

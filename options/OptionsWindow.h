@@ -25,7 +25,7 @@ class OptionsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // Builds the window hidden, with every setting at its default, and runs Form_Load.
+    // Builds the window hidden, with every setting at its default, and runs fillIconList.
     explicit OptionsWindow(DesktopServices seams = DesktopServices::platformDefaults(),
                            QWidget* parent = nullptr);
 
@@ -48,19 +48,19 @@ public:
     PictureBox* Picture1 = nullptr;  // the banner
 
     // Event handlers.
-    void Form_Load();
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void IconList_Click();
-    void Ssav_Click();
-    void Picture1_Click();
-    void Speedbox_Change(int Index);
-    void Form_QueryUnload(bool& Cancel);
+    void fillIconList();
+    void onOkClicked();
+    void onApplyClicked();
+    void onWebsiteClicked();
+    void onBrowseClicked();
+    void onIconChoiceChanged();
+    void onScreenSaverToggled();
+    void onBannerClicked();
+    void onDelayEdited(int Index);
+    void onCloseRequested(bool& Cancel);
 
-    bool ToggleScreenSaverActive(bool active);
-    void ShowWebPage(const QString& address);
+    bool setScreenSaverActive(bool active);
+    void openWebPage(const QString& address);
 
     // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the file named by
     // CustIconFileTxt for entry 7. Returns false after warning the user when that file is missing or is not

@@ -15,7 +15,7 @@ void ProgressRun::reset()
     PhaseIndex = 0;
 }
 
-void ProgressRun::Timer1_Timer()
+void ProgressRun::tick()
 {
     Bar0Step += 1;
     if (Bar0Step == kCycle) {

@@ -41,7 +41,7 @@ public:
 
     // One tick: advances the first bar; every 41st tick empties it, advances the second bar and enters the
     // next phase, whose message and delay are read from the settings.
-    void Timer1_Timer();
+    void tick();
 
     std::int32_t bar0Step() const { return Bar0Step; }
     std::int32_t bar1Step() const { return Bar1Step; }

@@ -72,19 +72,19 @@ void ProgressWindow::buildControls()
     Picture1->setFocusPolicy(Qt::TabFocus);
     Picture1->setAccessibleName(tr("Options"));
     Picture1->setAccessibleDescription(tr("Click to open the Options window."));
-    connect(Picture1, &PictureBox::clicked, this, &ProgressWindow::Picture1_Click);
+    connect(Picture1, &PictureBox::clicked, this, &ProgressWindow::onIconClicked);
 
     Command1 = new QPushButton(QStringLiteral("Cancel"), this);
     Command1->setGeometry(160, 96, 113, 25);
     Command1->setFont(dialogFont(FontWeight::Bold));
-    connect(Command1, &QPushButton::clicked, this, &ProgressWindow::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &ProgressWindow::onCancelClicked);
     setTabOrder(Command1, Picture1);
 
     // Precise, so that short delays tick close to their interval; interval 0 means no ticks, so the timer
     // is started only once an interval is set.
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &ProgressWindow::onTimer1);
+    connect(Timer1, &QTimer::timeout, this, &ProgressWindow::onTimerFired);
     m_pacer = new FramePacer(this);
     m_alignment = new TimerAlignment(this);
 }
@@ -110,7 +110,7 @@ void ProgressWindow::SetReg()
     }
 }
 
-void ProgressWindow::Form_Load()
+void ProgressWindow::start()
 {
     m_form2 = std::make_unique<OptionsWindow>(m_seams);
     m_form2->setMainWindow(this);
@@ -128,7 +128,7 @@ void ProgressWindow::Form_Load()
         setSecondBarVisible(false);
     }
     if (m_form2->Ssav->isChecked()) {
-        m_form2->ToggleScreenSaverActive(false);
+        m_form2->setScreenSaverActive(false);
     }
 }
 
@@ -136,11 +136,11 @@ void ProgressWindow::enableTimer()
 {
     m_timerEnabled = true;
     if (Timer1->interval() > 0) {
-        startTimer1();
+        startTickTimer();
     }
 }
 
-void ProgressWindow::Form_Unload()
+void ProgressWindow::endProgram()
 {
     if (m_unloaded) {
         return;
@@ -157,7 +157,7 @@ void ProgressWindow::Form_Unload()
 
 void ProgressWindow::closeEvent(QCloseEvent* event)
 {
-    Form_Unload();
+    endProgram();
     event->accept();
 }
 
@@ -172,21 +172,21 @@ void ProgressWindow::showEvent(QShowEvent* event)
     move(available.center() - QPoint(width() / 2, height() / 2));
 }
 
-void ProgressWindow::Timer1_Timer()
+void ProgressWindow::onTick()
 {
     if (m_unloaded) {
         return;
     }
-    m_run.Timer1_Timer();
+    m_run.tick();
 }
 
-void ProgressWindow::onTimer1()
+void ProgressWindow::onTimerFired()
 {
     const auto now = TickSchedule::Clock::now();
     m_alignment->fired(now);
     const std::int32_t interval = Timer1->interval();
     for (int owed = m_schedule.due(now); owed > 0 && !m_unloaded; --owed) {
-        Timer1_Timer();
+        onTick();
         // A new phase's delay starts a new schedule; what the old one still owed is not carried over.
         if (Timer1->interval() != interval) {
             return;
@@ -194,7 +194,7 @@ void ProgressWindow::onTimer1()
     }
 }
 
-void ProgressWindow::Picture1_Click()
+void ProgressWindow::onIconClicked()
 {
     if (m_unloaded || !m_form2) {
         return;
@@ -203,7 +203,7 @@ void ProgressWindow::Picture1_Click()
     m_form2->raise();
 }
 
-void ProgressWindow::Command1_Click()
+void ProgressWindow::onCancelClicked()
 {
     close();
 }
@@ -234,11 +234,11 @@ void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
         return;
     }
     if (m_timerEnabled && !m_unloaded) {
-        startTimer1();
+        startTickTimer();
     }
 }
 
-void ProgressWindow::startTimer1()
+void ProgressWindow::startTickTimer()
 {
     const auto interval = std::chrono::milliseconds(Timer1->interval());
     m_alignment->started(interval, TickSchedule::Clock::now());

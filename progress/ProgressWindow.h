@@ -23,7 +23,7 @@ class TimerAlignment;
 class OptionsWindow;
 class PictureBox;
 
-// The main window: it starts the whole program (Form_Load), shows the progress run that its timer drives,
+// The main window: it starts the whole program (start), shows the progress run that its timer drives,
 // opens the Options window from its icon and ends the program. It owns the Options window and the run; the
 // settings themselves live in the Options window's controls, and saving them lives in GetReg/SetReg.
 class ProgressWindow : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
@@ -31,7 +31,7 @@ class ProgressWindow : public QWidget, public MainWindowLink, private PhaseSetti
     Q_OBJECT
 
 public:
-    // `seams` are handed to the Options window when Form_Load creates it.
+    // `seams` are handed to the Options window when start creates it.
     explicit ProgressWindow(DesktopServices seams = DesktopServices::platformDefaults(),
                             QWidget* parent = nullptr);
     ~ProgressWindow() override;
@@ -43,7 +43,7 @@ public:
     QPushButton* Command1 = nullptr;
     QTimer* Timer1 = nullptr;
 
-    // The Options window; null until Form_Load has run.
+    // The Options window; null until start has run.
     OptionsWindow* options() const { return m_form2.get(); }
     const ProgressRun& run() const { return m_run; }
 
@@ -53,12 +53,12 @@ public:
 
     // Start-up: loads the Options window and the settings, starts the run and applies the settings here.
     // Call once, before the window is first shown.
-    void Form_Load();
+    void start();
     // Saves the settings and ends the program; runs once, however many close requests arrive.
-    void Form_Unload();
-    void Timer1_Timer();
-    void Picture1_Click();
-    void Command1_Click();
+    void endProgram();
+    void onTick();
+    void onIconClicked();
+    void onCancelClicked();
 
     // MainWindowLink: what the Options window's Apply sets here.
     std::int32_t currentPhase() const override;
@@ -85,9 +85,9 @@ private:
     void loadBuiltInIcons();
     void enableTimer();
     // Starts Timer1 at its interval, with the schedules that follow it.
-    void startTimer1();
+    void startTickTimer();
     // Timer1's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
-    void onTimer1();
+    void onTimerFired();
 
     DesktopServices m_seams;
     std::unique_ptr<OptionsWindow> m_form2;

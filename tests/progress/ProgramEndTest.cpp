@@ -107,7 +107,7 @@ protected:
 TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 {
     CountingProgressWindow form(seams());
-    form.Form_Load();
+    form.start();
 
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].text.startsWith("Welcome to the Dawdlex."));
@@ -119,9 +119,9 @@ TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
     EXPECT_EQ(form.Command1->text(), "Cancel");
     EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
 
-    form.Command1_Click();
+    form.onCancelClicked();
     form.close();
-    form.Form_Unload();
+    form.endProgram();
 
     EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
@@ -132,7 +132,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
 {
     {
         CountingProgressWindow first(seams());
-        first.Form_Load();
+        first.start();
         first.options()->Status[2]->clear();
         first.options()->Pmess->setText(QStringLiteral("Second run"));
         first.close(); // the close box
@@ -141,7 +141,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
     shown.clear();
 
     CountingProgressWindow second(seams());
-    second.Form_Load();
+    second.start();
 
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(second.windowTitle(), "Second run");
@@ -150,7 +150,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
     std::vector<QString> captions;
     for (int change = 0; change < 4; ++change) {
         for (int tick = 0; tick < ProgressRun::kCycle; ++tick) {
-            second.Timer1_Timer();
+            second.onTick();
         }
         phases.push_back(PhaseIndex);
         captions.push_back(second.ProcessName->text());
@@ -177,11 +177,11 @@ class ProgramEndRequest : public ProgramEndTest, public ::testing::WithParamInte
 {
 };
 
-TEST_P(ProgramEndRequest, SavesOnceThroughFormUnload)
+TEST_P(ProgramEndRequest, SavesOnceThroughEndProgram)
 {
     CountingProgressWindow form(seams());
-    ProgramEnd end([&form] { form.Form_Unload(); });
-    form.Form_Load();
+    ProgramEnd end([&form] { form.endProgram(); });
+    form.start();
     form.show();
     form.options()->ButText->setText(QStringLiteral("Ended"));
 
@@ -211,13 +211,13 @@ INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
 TEST_F(ProgramEndTest, EndDuringTheWelcomeBoxSavesTheDefaultsOnce)
 {
     CountingProgressWindow form(seams());
-    ProgramEnd end([&form] { form.Form_Unload(); });
+    ProgramEnd end([&form] { form.endProgram(); });
     duringBox = [&end] {
         std::raise(SIGTERM);
         EXPECT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
     };
 
-    form.Form_Load();
+    form.start();
 
     EXPECT_TRUE(end.requested());
     EXPECT_EQ(form.saves, 1);

@@ -43,7 +43,7 @@ protected:
     void tick(int count)
     {
         for (int i = 0; i < count; ++i) {
-            run.Timer1_Timer();
+            run.tick();
         }
     }
 

@@ -72,7 +72,7 @@ protected:
     void tick(int count)
     {
         for (int i = 0; i < count; ++i)
-            form.Timer1_Timer();
+            form.onTick();
     }
 
     TestProgressWindow form;
@@ -85,7 +85,7 @@ QImage pixels(const QPixmap& pixmap)
 
 TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 {
-    form.Form_Load();
+    form.start();
     EXPECT_EQ(form.getRegCalls, 1);
     EXPECT_EQ(form.windowTitle(), "Processing...");
     EXPECT_EQ(form.Command1->text(), "Cancel");
@@ -129,7 +129,7 @@ TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
         options.Ssav->setChecked(true);
         options.IconList->setCurrentIndex(5);
     };
-    form.Form_Load();
+    form.start();
     EXPECT_EQ(form.windowTitle(), "Compiling");
     EXPECT_EQ(form.Command1->text(), "Stop");
     EXPECT_EQ(form.ProcessName->text(), "Step one");
@@ -141,7 +141,7 @@ TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
 
 TEST_F(ProgressWindowTest, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
 {
-    form.Form_Load();
+    form.start();
     form.show();
     QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(form.options()->isVisible());
@@ -152,13 +152,13 @@ TEST_F(ProgressWindowTest, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
 
 TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
 {
-    form.Form_Load();
+    form.start();
     form.show();
     form.options()->show();
     tick(3);
     form.Command1->click();
     form.close();
-    form.Form_Unload();
+    form.endProgram();
     EXPECT_EQ(form.setRegCalls, 1);
     EXPECT_FALSE(form.options()->isVisible()) << "the Options window was asked to close";
     EXPECT_FALSE(form.Timer1->isActive());
@@ -170,7 +170,7 @@ TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
 
 TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
 {
-    form.Form_Load();
+    form.start();
     tick(2 * 41 + 7);
     ASSERT_EQ(PhaseIndex, 2);
     OptionsWindow& options = *form.options();
@@ -187,7 +187,7 @@ TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
 
 TEST_F(ProgressWindowTest, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
 {
-    form.Form_Load();
+    form.start();
     OptionsWindow& options = *form.options();
     options.DualChk->setChecked(false);
     options.Command2->click();
@@ -201,7 +201,7 @@ TEST_F(ProgressWindowTest, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
 
 TEST_F(ProgressWindowTest, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
 {
-    form.Form_Load();
+    form.start();
     form.options()->Status[1]->setText("Edited");
     form.options()->Speedbox[1]->setText("321");
     EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
@@ -226,7 +226,7 @@ TEST_F(ProgressWindowTest, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
         messages.clear();
         TestProgressWindow other(seams());
         other.stored = customIcon(path);
-        other.Form_Load();
+        other.start();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
         EXPECT_EQ(messages[0].text == "Custom icon file does not exist.", missing)
@@ -253,7 +253,7 @@ TEST_F(ProgressWindowTest, CustomPicturesInEachFormatShow)
         {dir.filePath("blue.ico"), Qt::blue},
         {dir.filePath("blue.bmp"), Qt::blue},
         {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red}};
-    form.Form_Load();
+    form.start();
     OptionsWindow& options = *form.options();
     options.IconList->setCurrentIndex(7);
     for (const auto& [path, colour] : files) {
@@ -280,7 +280,7 @@ TEST_F(ProgressWindowTest, LargePictureShowsOnlyItsTopLeftCorner)
     ASSERT_TRUE(big.save(path, "PNG"));
 
     form.stored = customIcon(path);
-    form.Form_Load();
+    form.start();
     ASSERT_TRUE(messages.empty());
     const QImage grabbed = form.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(grabbed.size(), QSize(33, 33));
