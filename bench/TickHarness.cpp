@@ -4,8 +4,8 @@
 //
 //   dawdlex-tick-bench --interval MS --seconds S [--dump FILE]
 //                                                      run with every phase at MS (0: the default delays)
-//   dawdlex-tick-bench --settings-io N                 time GetReg + SetReg on the real Options window
-//   dawdlex-tick-bench --seed [--interval MS]          only seed the settings, for the real program
+//   dawdlex-tick-bench --settings-io N                 time loadSettings + saveSettings on the real Options
+//   window dawdlex-tick-bench --seed [--interval MS]          only seed the settings, for the real program
 //   dawdlex-tick-bench --floor --seconds S             an empty window of the same size, for comparison
 //
 // Runs against the store under $XDG_CONFIG_HOME, which must be set (the bench script gives it a fresh
@@ -234,12 +234,12 @@ void dumpSamples(const std::vector<TickRecorder::Sample>& samples, const std::st
 int settingsIo(int rounds)
 {
     dawdlex::OptionsWindow form2;
-    dawdlex::GetReg(form2);
+    dawdlex::loadSettings(form2);
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         const auto start = TickRecorder::Clock::now();
-        dawdlex::GetReg(form2);
-        dawdlex::SetReg(form2);
+        dawdlex::loadSettings(form2);
+        dawdlex::saveSettings(form2);
         times.push_back(ms(TickRecorder::Clock::now() - start));
     }
     std::printf("getreg_setreg_median_ms=%.4f getreg_setreg_max_ms=%.4f\n", percentile(times, 0.5),

@@ -104,7 +104,7 @@ void saveNumber(CRegistry& registry, const std::string& name, int value)
 
 } // namespace
 
-void GetReg(OptionsWindow& form2)
+void loadSettings(OptionsWindow& form2)
 {
     CRegistry registry;
     if (registry.OpenKey(kSettingsKey)) {
@@ -118,7 +118,7 @@ void GetReg(OptionsWindow& form2)
     showMessageBox(QString::fromLatin1(kKeyError), MessageSymbol::Warning);
 }
 
-void SetReg(const OptionsWindow& form2)
+void saveSettings(const OptionsWindow& form2)
 {
     CRegistry registry;
     if (!registry.OpenKey(kSettingsKey)) {

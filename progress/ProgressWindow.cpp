@@ -96,17 +96,17 @@ void ProgressWindow::loadBuiltInIcons()
     }
 }
 
-void ProgressWindow::GetReg()
+void ProgressWindow::loadSettings()
 {
     if (m_form2) {
-        dawdlex::GetReg(*m_form2);
+        dawdlex::loadSettings(*m_form2);
     }
 }
 
-void ProgressWindow::SetReg()
+void ProgressWindow::saveSettings()
 {
     if (m_form2) {
-        dawdlex::SetReg(*m_form2);
+        dawdlex::saveSettings(*m_form2);
     }
 }
 
@@ -114,7 +114,7 @@ void ProgressWindow::start()
 {
     m_form2 = std::make_unique<OptionsWindow>(m_seams);
     m_form2->setMainWindow(this);
-    GetReg();
+    loadSettings();
     enableTimer();
     setWindowCaption(m_form2->Pmess->text());
     setButtonCaption(m_form2->ButText->text());
@@ -148,7 +148,7 @@ void ProgressWindow::endProgram()
     m_unloaded = true;
     Timer1->stop();
     m_alignment->stopped();
-    SetReg();
+    saveSettings();
     if (m_form2) {
         m_form2->close();
     }

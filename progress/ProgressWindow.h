@@ -25,7 +25,8 @@ class PictureBox;
 
 // The main window: it starts the whole program (start), shows the progress run that its timer drives,
 // opens the Options window from its icon and ends the program. It owns the Options window and the run; the
-// settings themselves live in the Options window's controls, and saving them lives in GetReg/SetReg.
+// settings themselves live in the Options window's controls, and saving them lives in
+// loadSettings/saveSettings.
 class ProgressWindow : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
 {
     Q_OBJECT
@@ -48,8 +49,8 @@ public:
     const ProgressRun& run() const { return m_run; }
 
     // Copy the stored settings into the Options window and back; each runs once per program run.
-    virtual void GetReg();
-    virtual void SetReg();
+    virtual void loadSettings();
+    virtual void saveSettings();
 
     // Start-up: loads the Options window and the settings, starts the run and applies the settings here.
     // Call once, before the window is first shown.

@@ -40,7 +40,7 @@ protected:
     std::unique_ptr<OptionsWindow> start()
     {
         auto form = makeForm();
-        GetReg(*form);
+        loadSettings(*form);
         return form;
     }
 
@@ -49,7 +49,7 @@ protected:
     {
         auto form = start();
         edit(*form);
-        SetReg(*form);
+        saveSettings(*form);
         messages.clear();
         saverCalls.clear();
     }
@@ -99,7 +99,7 @@ TEST_F(SettingsPersistenceTest, FirstStartWelcomesAndLeavesAnEmptyKey)
 TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
 {
     auto form = start();
-    SetReg(*form);
+    saveSettings(*form);
 
     // An empty text is stored as a single NUL character.
     const std::vector<std::pair<std::string, std::string>> expected{{"Title", "Processing...\0"s},
@@ -322,7 +322,7 @@ TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
         expectDefaults(*form);
         form->Pmess->setText(QStringLiteral("Edited"));
         messages.clear();
-        SetReg(*form);
+        saveSettings(*form);
         EXPECT_TRUE(messages.empty());
     }
     EXPECT_EQ(storedNames(), std::vector<std::string>{"Title"});
@@ -335,7 +335,7 @@ TEST_F(SettingsPersistenceTest, KeyThatCannotBeCreatedWarnsAndSaveCreatesNothing
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Pendlewick", TRUE), ERROR_SUCCESS);
 
     auto form = start();
-    SetReg(*form);
+    saveSettings(*form);
 
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Error creating registry key");
@@ -346,7 +346,7 @@ TEST_F(SettingsPersistenceTest, KeyThatCannotBeCreatedWarnsAndSaveCreatesNothing
 TEST_F(SettingsPersistenceTest, SaveNeverCreatesTheKey)
 {
     auto form = makeForm();
-    SetReg(*form);
+    saveSettings(*form);
 
     CRegistry check;
     EXPECT_FALSE(check.KeyExists(kSettingsKey));

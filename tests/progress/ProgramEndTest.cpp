@@ -32,10 +32,10 @@ public:
 
     int saves = 0;
 
-    void SetReg() override
+    void saveSettings() override
     {
         ++saves;
-        ProgressWindow::SetReg();
+        ProgressWindow::saveSettings();
     }
 };
 

@@ -34,17 +34,17 @@ public:
     explicit TestProgressWindow(DesktopServices seams) : ProgressWindow(std::move(seams)) {}
 
     std::function<void(OptionsWindow&)> stored;
-    int getRegCalls = 0;
-    int setRegCalls = 0;
+    int loadCalls = 0;
+    int saveCalls = 0;
 
-    void GetReg() override
+    void loadSettings() override
     {
-        ++getRegCalls;
+        ++loadCalls;
         if (stored) {
             stored(*options());
         }
     }
-    void SetReg() override { ++setRegCalls; }
+    void saveSettings() override { ++saveCalls; }
 };
 
 // The custom icon entry with `path`, as stored settings.
@@ -86,7 +86,7 @@ QImage pixels(const QPixmap& pixmap)
 TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 {
     form.start();
-    EXPECT_EQ(form.getRegCalls, 1);
+    EXPECT_EQ(form.loadCalls, 1);
     EXPECT_EQ(form.windowTitle(), "Processing...");
     EXPECT_EQ(form.Command1->text(), "Cancel");
     EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
@@ -159,7 +159,7 @@ TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
     form.Command1->click();
     form.close();
     form.endProgram();
-    EXPECT_EQ(form.setRegCalls, 1);
+    EXPECT_EQ(form.saveCalls, 1);
     EXPECT_FALSE(form.options()->isVisible()) << "the Options window was asked to close";
     EXPECT_FALSE(form.Timer1->isActive());
     tick(5);

@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         return QString();
     };
     OptionsWindow form(seams);
-    GetReg(form);
+    loadSettings(form);
     setVariant(form, variantB);
 
     const std::string wal = std::string(RegStorePath()) + "-wal";
@@ -89,6 +89,6 @@ int main(int argc, char** argv)
     if (disk == "nearly-full" && !limitFileSize(static_cast<rlim_t>(fileSize(wal)) + 3 * 4200))
         return 1;
     saving = true;
-    SetReg(form);
+    saveSettings(form);
     return messagesWhileSaving == 0 ? 0 : 3;
 }
