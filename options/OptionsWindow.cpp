@@ -90,90 +90,90 @@ OptionsWindow::OptionsWindow(DesktopServices seams, QWidget* parent)
 
 void OptionsWindow::buildBanner()
 {
-    Picture1 = new PictureBox(this);
-    Picture1->setGeometry(24, 8, 233, 49);
-    Picture1->setAutoFillBackground(true);
-    QPalette white = Picture1->palette();
+    bannerPicture = new PictureBox(this);
+    bannerPicture->setGeometry(24, 8, 233, 49);
+    bannerPicture->setAutoFillBackground(true);
+    QPalette white = bannerPicture->palette();
     white.setColor(QPalette::Window, Qt::white);
-    Picture1->setPalette(white);
-    Picture1->setPicture(QPixmap(QStringLiteral(":/dawdlex/banner.svg")));
-    Picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand-point.svg")), 12, 9));
-    Picture1->setFocusPolicy(Qt::TabFocus);
-    Picture1->setAccessibleName(tr("Pendlewick home page"));
-    Picture1->setAccessibleDescription(tr("Click to open the maker's home page in your web browser."));
+    bannerPicture->setPalette(white);
+    bannerPicture->setPicture(QPixmap(QStringLiteral(":/dawdlex/banner.svg")));
+    bannerPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand-point.svg")), 12, 9));
+    bannerPicture->setFocusPolicy(Qt::TabFocus);
+    bannerPicture->setAccessibleName(tr("Pendlewick home page"));
+    bannerPicture->setAccessibleDescription(tr("Click to open the maker's home page in your web browser."));
 
-    QLabel* Label8 = makeLabel(tr("Dawdlex is a free program by Pendlewick."), QRect(304, 32, 273, 17),
-                               FontWeight::Bold, this);
-    Label8->setFont(creditsFont());
-    QPalette blue = Label8->palette();
+    QLabel* credits = makeLabel(tr("Dawdlex is a free program by Pendlewick."), QRect(304, 32, 273, 17),
+                                FontWeight::Bold, this);
+    credits->setFont(creditsFont());
+    QPalette blue = credits->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
-    Label8->setPalette(blue);
+    credits->setPalette(blue);
 }
 
 void OptionsWindow::buildMessagesFrame()
 {
-    auto* Frame1 = new QGroupBox(QStringLiteral("Change Messages:"), this);
-    Frame1->setGeometry(24, 64, 273, 217);
+    auto* messagesFrame = new QGroupBox(QStringLiteral("Change Messages:"), this);
+    messagesFrame->setGeometry(24, 64, 273, 217);
 
-    makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, Frame1);
-    Pmess = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), Frame1);
-    makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, Frame1);
-    makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, Frame1);
-    for (std::size_t i = 0; i < Status.size(); ++i) {
+    makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, messagesFrame);
+    titleEdit = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), messagesFrame);
+    makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, messagesFrame);
+    makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, messagesFrame);
+    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
         const int top = 88 + 16 * int(i);
-        Status[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), Frame1);
-        Speedbox[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), Frame1);
+        statusEdits[i] =
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), messagesFrame);
+        delayEdits[i] =
+            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), messagesFrame);
     }
-    makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, Frame1);
-    ButText = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), Frame1);
+    makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, messagesFrame);
+    buttonTextEdit = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), messagesFrame);
 }
 
 void OptionsWindow::buildAppearanceFrame()
 {
-    auto* Frame2 = new QGroupBox(QStringLiteral("Appearance:"), this);
-    Frame2->setGeometry(304, 64, 273, 145);
+    auto* appearanceFrame = new QGroupBox(QStringLiteral("Appearance:"), this);
+    appearanceFrame->setGeometry(304, 64, 273, 145);
 
-    DualChk = new QCheckBox(QStringLiteral("Dual progress bars"), Frame2);
-    DualChk->setGeometry(16, 24, 145, 17);
-    DualChk->setChecked(true);
-    Ssav = new QCheckBox(QStringLiteral("Disable Screen Saver"), Frame2);
-    Ssav->setGeometry(16, 48, 145, 17);
+    dualBarsCheck = new QCheckBox(QStringLiteral("Dual progress bars"), appearanceFrame);
+    dualBarsCheck->setGeometry(16, 24, 145, 17);
+    dualBarsCheck->setChecked(true);
+    disableSaverCheck = new QCheckBox(QStringLiteral("Disable Screen Saver"), appearanceFrame);
+    disableSaverCheck->setGeometry(16, 48, 145, 17);
 
-    makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, Frame2);
-    IconList = new QComboBox(Frame2);
-    IconList->setGeometry(56, 72, 129, 21);
-    IconList->setEditable(false);
+    makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, appearanceFrame);
+    iconChoice = new QComboBox(appearanceFrame);
+    iconChoice->setGeometry(56, 72, 129, 21);
+    iconChoice->setEditable(false);
 
-    QLabel* Label6 =
-        makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41), FontWeight::Normal, Frame2);
-    Label6->setWordWrap(true);
-    CustIconFileTxt = makeTextBox(QString(), QRect(56, 104, 169, 19), Frame2);
+    QLabel* customIconLabel = makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41),
+                                        FontWeight::Normal, appearanceFrame);
+    customIconLabel->setWordWrap(true);
+    customIconPathEdit = makeTextBox(QString(), QRect(56, 104, 169, 19), appearanceFrame);
 
-    Command4 = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, Frame2);
-    Command4->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
-    Command4->setIconSize(QSize(16, 16));
-    Command4->setToolTip(tr("Choose a picture file"));
-    Command4->setAccessibleName(tr("Browse for a custom icon file"));
+    browseButton = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, appearanceFrame);
+    browseButton->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
+    browseButton->setIconSize(QSize(16, 16));
+    browseButton->setToolTip(tr("Choose a picture file"));
+    browseButton->setAccessibleName(tr("Browse for a custom icon file"));
 }
 
 void OptionsWindow::buildButtons()
 {
-    Command3 = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
-                          FontWeight::Normal, this);
-    Command2 = makeButton(QStringLiteral("&Apply"), QRect(344, 256, 89, 25), FontWeight::Bold, this);
-    Command1 = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
+    websiteButton = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
+                               FontWeight::Normal, this);
+    applyButton = makeButton(QStringLiteral("&Apply"), QRect(344, 256, 89, 25), FontWeight::Bold, this);
+    okButton = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
 }
 
 void OptionsWindow::setFocusOrder()
 {
-    QList<QWidget*> order{Pmess};
-    for (std::size_t i = 0; i < Status.size(); ++i) {
-        order << Status[i] << Speedbox[i];
+    QList<QWidget*> order{titleEdit};
+    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
+        order << statusEdits[i] << delayEdits[i];
     }
-    order << ButText << DualChk << Ssav << IconList << CustIconFileTxt << Command4 << Command3 << Command2
-          << Command1 << Picture1;
+    order << buttonTextEdit << dualBarsCheck << disableSaverCheck << iconChoice << customIconPathEdit
+          << browseButton << websiteButton << applyButton << okButton << bannerPicture;
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -182,24 +182,24 @@ void OptionsWindow::setFocusOrder()
 // The handlers run on every change, the program's own included, nested in the code that made it.
 void OptionsWindow::connectHandlers()
 {
-    for (std::size_t i = 0; i < Speedbox.size(); ++i) {
-        connect(Speedbox[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
+    for (std::size_t i = 0; i < delayEdits.size(); ++i) {
+        connect(delayEdits[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
     }
-    connect(Ssav, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
-    connect(IconList, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
-    connect(Command1, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
-    connect(Command2, &QPushButton::clicked, this, &OptionsWindow::onApplyClicked);
-    connect(Command3, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
-    connect(Command4, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
-    connect(Picture1, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
+    connect(disableSaverCheck, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
+    connect(iconChoice, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
+    connect(okButton, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
+    connect(applyButton, &QPushButton::clicked, this, &OptionsWindow::onApplyClicked);
+    connect(websiteButton, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
+    connect(browseButton, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
+    connect(bannerPicture, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
 }
 
 void OptionsWindow::fillIconList()
 {
     for (const char* entry : kIconEntries) {
-        IconList->addItem(QString::fromLatin1(entry));
+        iconChoice->addItem(QString::fromLatin1(entry));
     }
-    IconList->setCurrentIndex(0);
+    iconChoice->setCurrentIndex(0);
 }
 
 void OptionsWindow::onOkClicked()
@@ -214,11 +214,11 @@ void OptionsWindow::onApplyClicked()
         return;
     }
     const auto phase = std::size_t(m_mainWindow->currentPhase());
-    m_mainWindow->setStatusCaption(Status.at(phase)->text());
-    m_mainWindow->setTimerInterval(delayInterval(Speedbox.at(phase)->text().toStdString()));
-    m_mainWindow->setWindowCaption(Pmess->text());
-    m_mainWindow->setButtonCaption(ButText->text());
-    m_mainWindow->setSecondBarVisible(DualChk->isChecked());
+    m_mainWindow->setStatusCaption(statusEdits.at(phase)->text());
+    m_mainWindow->setTimerInterval(delayInterval(delayEdits.at(phase)->text().toStdString()));
+    m_mainWindow->setWindowCaption(titleEdit->text());
+    m_mainWindow->setButtonCaption(buttonTextEdit->text());
+    m_mainWindow->setSecondBarVisible(dualBarsCheck->isChecked());
     applyChosenIcon();
 }
 
@@ -227,7 +227,7 @@ bool OptionsWindow::applyChosenIcon()
     if (!m_mainWindow) {
         return true;
     }
-    const int index = IconList->currentIndex();
+    const int index = iconChoice->currentIndex();
     if (index >= 0 && index < kCustomIconEntry) {
         m_mainWindow->showBuiltInIcon(index);
         return true;
@@ -235,7 +235,7 @@ bool OptionsWindow::applyChosenIcon()
     if (index != kCustomIconEntry) {
         return true;
     }
-    const QString path = CustIconFileTxt->text();
+    const QString path = customIconPathEdit->text();
     if (!FileExists(path)) {
         showMessageBox(QStringLiteral("Custom icon file does not exist."), MessageSymbol::Warning);
         return false;
@@ -261,20 +261,21 @@ void OptionsWindow::onBrowseClicked()
     const QString path =
         m_seams.browseForFile(QString::fromLatin1(kIconFilter), QStringLiteral("ico"), QString(), 0, this);
     if (!path.isEmpty()) {
-        CustIconFileTxt->setText(path);
+        customIconPathEdit->setText(path);
     }
 }
 
 void OptionsWindow::onIconChoiceChanged()
 {
-    if (CustIconFileTxt->text().isEmpty() && isVisible() && IconList->currentIndex() == kCustomIconEntry) {
+    if (customIconPathEdit->text().isEmpty() && isVisible() &&
+        iconChoice->currentIndex() == kCustomIconEntry) {
         onBrowseClicked();
     }
 }
 
 void OptionsWindow::onScreenSaverToggled()
 {
-    setScreenSaverActive(!Ssav->isChecked());
+    setScreenSaverActive(!disableSaverCheck->isChecked());
 }
 
 void OptionsWindow::onBannerClicked()
@@ -285,7 +286,7 @@ void OptionsWindow::onBannerClicked()
 // Setting the corrected text raises this handler once more, nested; it then finds the text valid.
 void OptionsWindow::onDelayEdited(int Index)
 {
-    QLineEdit* box = Speedbox.at(std::size_t(Index));
+    QLineEdit* box = delayEdits.at(std::size_t(Index));
     if (const auto corrected = correctedDelay(box->text().toStdString())) {
         box->setText(QString::fromStdString(*corrected));
     }

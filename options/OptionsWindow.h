@@ -33,19 +33,19 @@ public:
     void setMainWindow(MainWindowLink* mainWindow) { m_mainWindow = mainWindow; }
 
     // The controls, named as the settings they hold.
-    QLineEdit* Pmess = nullptr;
-    QLineEdit* ButText = nullptr;
-    QLineEdit* CustIconFileTxt = nullptr;
-    std::array<QLineEdit*, 5> Status{};
-    std::array<QLineEdit*, 5> Speedbox{};
-    QCheckBox* DualChk = nullptr;
-    QCheckBox* Ssav = nullptr;
-    QComboBox* IconList = nullptr;
-    QPushButton* Command1 = nullptr; // OK
-    QPushButton* Command2 = nullptr; // Apply
-    QPushButton* Command3 = nullptr; // the website
-    QPushButton* Command4 = nullptr; // browse for a picture file
-    PictureBox* Picture1 = nullptr;  // the banner
+    QLineEdit* titleEdit = nullptr;
+    QLineEdit* buttonTextEdit = nullptr;
+    QLineEdit* customIconPathEdit = nullptr;
+    std::array<QLineEdit*, 5> statusEdits{};
+    std::array<QLineEdit*, 5> delayEdits{};
+    QCheckBox* dualBarsCheck = nullptr;
+    QCheckBox* disableSaverCheck = nullptr;
+    QComboBox* iconChoice = nullptr;
+    QPushButton* okButton = nullptr;      // OK
+    QPushButton* applyButton = nullptr;   // Apply
+    QPushButton* websiteButton = nullptr; // the website
+    QPushButton* browseButton = nullptr;  // browse for a picture file
+    PictureBox* bannerPicture = nullptr;  // the banner
 
     // Event handlers.
     void fillIconList();
@@ -63,8 +63,8 @@ public:
     void openWebPage(const QString& address);
 
     // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the file named by
-    // CustIconFileTxt for entry 7. Returns false after warning the user when that file is missing or is not
-    // a picture; the main window's picture is then left as it was. No selection changes nothing.
+    // customIconPathEdit for entry 7. Returns false after warning the user when that file is missing or is
+    // not a picture; the main window's picture is then left as it was. No selection changes nothing.
     bool applyChosenIcon();
 
 protected:

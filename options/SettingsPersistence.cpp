@@ -80,15 +80,15 @@ void loadIcon(CRegistry& registry, QComboBox* list)
 
 void loadValues(CRegistry& registry, OptionsWindow& form2)
 {
-    loadText(registry, "Title", form2.Pmess);
-    loadCheck(registry, "Dual", form2.DualChk);
-    loadCheck(registry, "Saver", form2.Ssav);
-    loadIcon(registry, form2.IconList);
-    loadText(registry, "CustIconPath", form2.CustIconFileTxt);
-    loadText(registry, "ButtonText", form2.ButText);
-    for (std::size_t i = 0; i < form2.Status.size(); ++i) {
-        loadText(registry, statusName(i).c_str(), form2.Status[i]);
-        loadText(registry, speedName(i).c_str(), form2.Speedbox[i]);
+    loadText(registry, "Title", form2.titleEdit);
+    loadCheck(registry, "Dual", form2.dualBarsCheck);
+    loadCheck(registry, "Saver", form2.disableSaverCheck);
+    loadIcon(registry, form2.iconChoice);
+    loadText(registry, "CustIconPath", form2.customIconPathEdit);
+    loadText(registry, "ButtonText", form2.buttonTextEdit);
+    for (std::size_t i = 0; i < form2.statusEdits.size(); ++i) {
+        loadText(registry, statusName(i).c_str(), form2.statusEdits[i]);
+        loadText(registry, speedName(i).c_str(), form2.delayEdits[i]);
     }
 }
 
@@ -124,16 +124,16 @@ void saveSettings(const OptionsWindow& form2)
     if (!registry.OpenKey(kSettingsKey)) {
         return;
     }
-    saveText(registry, "Title", form2.Pmess);
-    for (std::size_t i = 0; i < form2.Status.size(); ++i) {
-        saveText(registry, statusName(i), form2.Status[i]);
-        saveText(registry, speedName(i), form2.Speedbox[i]);
+    saveText(registry, "Title", form2.titleEdit);
+    for (std::size_t i = 0; i < form2.statusEdits.size(); ++i) {
+        saveText(registry, statusName(i), form2.statusEdits[i]);
+        saveText(registry, speedName(i), form2.delayEdits[i]);
     }
-    saveNumber(registry, "Dual", form2.DualChk->isChecked() ? 1 : 0);
-    saveNumber(registry, "Saver", form2.Ssav->isChecked() ? 1 : 0);
-    saveNumber(registry, "Icon", form2.IconList->currentIndex());
-    saveText(registry, "CustIconPath", form2.CustIconFileTxt);
-    saveText(registry, "ButtonText", form2.ButText);
+    saveNumber(registry, "Dual", form2.dualBarsCheck->isChecked() ? 1 : 0);
+    saveNumber(registry, "Saver", form2.disableSaverCheck->isChecked() ? 1 : 0);
+    saveNumber(registry, "Icon", form2.iconChoice->currentIndex());
+    saveText(registry, "CustIconPath", form2.customIconPathEdit);
+    saveText(registry, "ButtonText", form2.buttonTextEdit);
 }
 
 } // namespace dawdlex

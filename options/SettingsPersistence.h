@@ -13,9 +13,9 @@ inline constexpr char kSettingsKey[] = "HKEY_CURRENT_USER\\Software\\Pendlewick\
 // or writes the stored settings; neither throws.
 
 // Opens the key and loads every stored value through its control, so that the controls react as to a
-// user's change (delay boxes correct themselves, a ticked Ssav switches the screen saver off). A missing
-// key is created and the user welcomed; a key that can be neither opened nor created gives a warning. In
-// both cases nothing is read and every control keeps its default. A value that is missing, empty, or not
+// user's change (delay boxes correct themselves, a ticked disableSaverCheck switches the screen saver off). A
+// missing key is created and the user welcomed; a key that can be neither opened nor created gives a warning.
+// In both cases nothing is read and every control keeps its default. A value that is missing, empty, or not
 // usable by its control (a "Dual" or "Saver" other than 0 or 1, an "Icon" outside the list) leaves that
 // control as it was; the others still load.
 void loadSettings(OptionsWindow& form2);

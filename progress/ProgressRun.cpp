@@ -10,24 +10,24 @@ ProgressRun::ProgressRun(const PhaseSettings& settings, ProgressDisplay& display
 
 void ProgressRun::reset()
 {
-    Bar0Step = 0;
-    Bar1Step = 0;
+    m_firstBarStep = 0;
+    m_secondBarStep = 0;
     PhaseIndex = 0;
 }
 
 void ProgressRun::tick()
 {
-    Bar0Step += 1;
-    if (Bar0Step == kCycle) {
-        Bar0Step = 0;
-        Bar1Step += 1;
+    m_firstBarStep += 1;
+    if (m_firstBarStep == kCycle) {
+        m_firstBarStep = 0;
+        m_secondBarStep += 1;
         enterNextPhase();
     }
-    if (Bar1Step == kCycle) {
-        Bar1Step = 0;
+    if (m_secondBarStep == kCycle) {
+        m_secondBarStep = 0;
     }
-    m_display.setBarValue(0, float(Bar0Step));
-    m_display.setBarValue(1, float(Bar1Step));
+    m_display.setBarValue(0, float(m_firstBarStep));
+    m_display.setBarValue(1, float(m_secondBarStep));
 }
 
 // Phase 0 is entered whether or not its own message is empty: only the phase being entered is tested.

@@ -43,8 +43,8 @@ public:
     // next phase, whose message and delay are read from the settings.
     void tick();
 
-    std::int32_t bar0Step() const { return Bar0Step; }
-    std::int32_t bar1Step() const { return Bar1Step; }
+    std::int32_t firstBarStep() const { return m_firstBarStep; }
+    std::int32_t secondBarStep() const { return m_secondBarStep; }
 
     // A bar shows 1 to 40 and then 0, so one cycle is 41 ticks.
     static constexpr std::int32_t kCycle = 41;
@@ -55,8 +55,8 @@ private:
 
     const PhaseSettings& m_settings;
     ProgressDisplay& m_display;
-    std::int32_t Bar0Step = 0;
-    std::int32_t Bar1Step = 0;
+    std::int32_t m_firstBarStep = 0;
+    std::int32_t m_secondBarStep = 0;
 };
 
 } // namespace dawdlex

@@ -57,85 +57,86 @@ ProgressWindow::~ProgressWindow() = default;
 
 void ProgressWindow::buildControls()
 {
-    ProcessName = new QLabel(QStringLiteral("Processing..."), this);
-    ProcessName->setGeometry(56, 24, 353, 17);
-    ProcessName->setFont(dialogFont(FontWeight::Bold));
-    ProcessName->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabel = new QLabel(QStringLiteral("Processing..."), this);
+    statusLabel->setGeometry(56, 24, 353, 17);
+    statusLabel->setFont(dialogFont(FontWeight::Bold));
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    PB[0] = makeBar(QRect(56, 40, 353, 17), this);
-    PB[1] = makeBar(QRect(56, 64, 353, 17), this);
+    bars[0] = makeBar(QRect(56, 40, 353, 17), this);
+    bars[1] = makeBar(QRect(56, 64, 353, 17), this);
 
-    Picture1 = new PictureBox(this);
-    Picture1->setGeometry(16, 40, 33, 33);
-    Picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand.svg")), 12, 9));
-    Picture1->setToolTip(QStringLiteral("Click here for options."));
-    Picture1->setFocusPolicy(Qt::TabFocus);
-    Picture1->setAccessibleName(tr("Options"));
-    Picture1->setAccessibleDescription(tr("Click to open the Options window."));
-    connect(Picture1, &PictureBox::clicked, this, &ProgressWindow::onIconClicked);
+    iconPicture = new PictureBox(this);
+    iconPicture->setGeometry(16, 40, 33, 33);
+    iconPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand.svg")), 12, 9));
+    iconPicture->setToolTip(QStringLiteral("Click here for options."));
+    iconPicture->setFocusPolicy(Qt::TabFocus);
+    iconPicture->setAccessibleName(tr("Options"));
+    iconPicture->setAccessibleDescription(tr("Click to open the Options window."));
+    connect(iconPicture, &PictureBox::clicked, this, &ProgressWindow::onIconClicked);
 
-    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command1->setGeometry(160, 96, 113, 25);
-    Command1->setFont(dialogFont(FontWeight::Bold));
-    connect(Command1, &QPushButton::clicked, this, &ProgressWindow::onCancelClicked);
-    setTabOrder(Command1, Picture1);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setGeometry(160, 96, 113, 25);
+    cancelButton->setFont(dialogFont(FontWeight::Bold));
+    connect(cancelButton, &QPushButton::clicked, this, &ProgressWindow::onCancelClicked);
+    setTabOrder(cancelButton, iconPicture);
 
     // Precise, so that short delays tick close to their interval; interval 0 means no ticks, so the timer
     // is started only once an interval is set.
-    Timer1 = new QTimer(this);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &ProgressWindow::onTimerFired);
+    tickTimer = new QTimer(this);
+    tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(tickTimer, &QTimer::timeout, this, &ProgressWindow::onTimerFired);
     m_pacer = new FramePacer(this);
     m_alignment = new TimerAlignment(this);
 }
 
 void ProgressWindow::loadBuiltInIcons()
 {
-    for (std::size_t i = 0; i < icos.size(); ++i) {
-        icos[i] = QPixmap(QStringLiteral(":/dawdlex/icons/%1.svg").arg(QLatin1String(kBuiltInIcons[i])));
+    for (std::size_t i = 0; i < m_builtInIcons.size(); ++i) {
+        m_builtInIcons[i] =
+            QPixmap(QStringLiteral(":/dawdlex/icons/%1.svg").arg(QLatin1String(kBuiltInIcons[i])));
     }
 }
 
 void ProgressWindow::loadSettings()
 {
-    if (m_form2) {
-        dawdlex::loadSettings(*m_form2);
+    if (m_options) {
+        dawdlex::loadSettings(*m_options);
     }
 }
 
 void ProgressWindow::saveSettings()
 {
-    if (m_form2) {
-        dawdlex::saveSettings(*m_form2);
+    if (m_options) {
+        dawdlex::saveSettings(*m_options);
     }
 }
 
 void ProgressWindow::start()
 {
-    m_form2 = std::make_unique<OptionsWindow>(m_seams);
-    m_form2->setMainWindow(this);
+    m_options = std::make_unique<OptionsWindow>(m_seams);
+    m_options->setMainWindow(this);
     loadSettings();
     enableTimer();
-    setWindowCaption(m_form2->Pmess->text());
-    setButtonCaption(m_form2->ButText->text());
+    setWindowCaption(m_options->titleEdit->text());
+    setButtonCaption(m_options->buttonTextEdit->text());
     m_run.reset();
-    setTimerInterval(delayInterval(m_form2->Speedbox[0]->text().toStdString()));
-    setStatusCaption(m_form2->Status[0]->text());
-    if (!m_form2->applyChosenIcon()) {
-        m_form2->show();
+    setTimerInterval(delayInterval(m_options->delayEdits[0]->text().toStdString()));
+    setStatusCaption(m_options->statusEdits[0]->text());
+    if (!m_options->applyChosenIcon()) {
+        m_options->show();
     }
-    if (!m_form2->DualChk->isChecked()) {
+    if (!m_options->dualBarsCheck->isChecked()) {
         setSecondBarVisible(false);
     }
-    if (m_form2->Ssav->isChecked()) {
-        m_form2->setScreenSaverActive(false);
+    if (m_options->disableSaverCheck->isChecked()) {
+        m_options->setScreenSaverActive(false);
     }
 }
 
 void ProgressWindow::enableTimer()
 {
     m_timerEnabled = true;
-    if (Timer1->interval() > 0) {
+    if (tickTimer->interval() > 0) {
         startTickTimer();
     }
 }
@@ -146,11 +147,11 @@ void ProgressWindow::endProgram()
         return;
     }
     m_unloaded = true;
-    Timer1->stop();
+    tickTimer->stop();
     m_alignment->stopped();
     saveSettings();
-    if (m_form2) {
-        m_form2->close();
+    if (m_options) {
+        m_options->close();
     }
     QCoreApplication::exit(0);
 }
@@ -184,11 +185,11 @@ void ProgressWindow::onTimerFired()
 {
     const auto now = TickSchedule::Clock::now();
     m_alignment->fired(now);
-    const std::int32_t interval = Timer1->interval();
+    const std::int32_t interval = tickTimer->interval();
     for (int owed = m_schedule.due(now); owed > 0 && !m_unloaded; --owed) {
         onTick();
         // A new phase's delay starts a new schedule; what the old one still owed is not carried over.
-        if (Timer1->interval() != interval) {
+        if (tickTimer->interval() != interval) {
             return;
         }
     }
@@ -196,11 +197,11 @@ void ProgressWindow::onTimerFired()
 
 void ProgressWindow::onIconClicked()
 {
-    if (m_unloaded || !m_form2) {
+    if (m_unloaded || !m_options) {
         return;
     }
-    m_form2->show();
-    m_form2->raise();
+    m_options->show();
+    m_options->raise();
 }
 
 void ProgressWindow::onCancelClicked()
@@ -215,8 +216,8 @@ std::int32_t ProgressWindow::currentPhase() const
 
 void ProgressWindow::setStatusCaption(const QString& text)
 {
-    if (ProcessName->text() != text) {
-        ProcessName->setText(text);
+    if (statusLabel->text() != text) {
+        statusLabel->setText(text);
     }
 }
 
@@ -224,12 +225,12 @@ void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
 {
     // The same delay again (every phase at one delay, or Apply) keeps the running rhythm: restarting
     // would add the handler's own lateness to every phase.
-    if (Timer1->isActive() && Timer1->interval() == milliseconds) {
+    if (tickTimer->isActive() && tickTimer->interval() == milliseconds) {
         return;
     }
-    Timer1->setInterval(milliseconds);
+    tickTimer->setInterval(milliseconds);
     if (milliseconds <= 0) {
-        Timer1->stop();
+        tickTimer->stop();
         m_alignment->stopped();
         return;
     }
@@ -240,9 +241,9 @@ void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
 
 void ProgressWindow::startTickTimer()
 {
-    const auto interval = std::chrono::milliseconds(Timer1->interval());
+    const auto interval = std::chrono::milliseconds(tickTimer->interval());
     m_alignment->started(interval, TickSchedule::Clock::now());
-    Timer1->start();
+    tickTimer->start();
     m_schedule.start(interval);
 }
 
@@ -253,17 +254,17 @@ void ProgressWindow::setWindowCaption(const QString& text)
 
 void ProgressWindow::setButtonCaption(const QString& text)
 {
-    Command1->setText(text);
+    cancelButton->setText(text);
 }
 
 void ProgressWindow::setSecondBarVisible(bool visible)
 {
-    PB[1]->setVisible(visible);
+    bars[1]->setVisible(visible);
 }
 
 void ProgressWindow::showBuiltInIcon(int index)
 {
-    Picture1->setPicture(icos.at(std::size_t(index)));
+    iconPicture->setPicture(m_builtInIcons.at(std::size_t(index)));
 }
 
 bool ProgressWindow::showIconFile(const QString& path)
@@ -273,23 +274,23 @@ bool ProgressWindow::showIconFile(const QString& path)
     if (image.isNull()) {
         return false;
     }
-    Picture1->setPicture(QPixmap::fromImage(image));
+    iconPicture->setPicture(QPixmap::fromImage(image));
     return true;
 }
 
 QString ProgressWindow::statusText(int phase) const
 {
-    return m_form2->Status.at(std::size_t(phase))->text();
+    return m_options->statusEdits.at(std::size_t(phase))->text();
 }
 
 QString ProgressWindow::delayText(int phase) const
 {
-    return m_form2->Speedbox.at(std::size_t(phase))->text();
+    return m_options->delayEdits.at(std::size_t(phase))->text();
 }
 
 void ProgressWindow::setBarValue(int bar, float value)
 {
-    m_pacer->setValue(PB.at(std::size_t(bar)), int(value));
+    m_pacer->setValue(bars.at(std::size_t(bar)), int(value));
 }
 
 } // namespace dawdlex

@@ -38,14 +38,14 @@ public:
     ~ProgressWindow() override;
 
     // The controls.
-    QLabel* ProcessName = nullptr;
-    std::array<QProgressBar*, 2> PB{};
-    PictureBox* Picture1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLabel* statusLabel = nullptr;
+    std::array<QProgressBar*, 2> bars{};
+    PictureBox* iconPicture = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QTimer* tickTimer = nullptr;
 
     // The Options window; null until start has run.
-    OptionsWindow* options() const { return m_form2.get(); }
+    OptionsWindow* options() const { return m_options.get(); }
     const ProgressRun& run() const { return m_run; }
 
     // Copy the stored settings into the Options window and back; each runs once per program run.
@@ -85,15 +85,15 @@ private:
     void buildControls();
     void loadBuiltInIcons();
     void enableTimer();
-    // Starts Timer1 at its interval, with the schedules that follow it.
+    // Starts tickTimer at its interval, with the schedules that follow it.
     void startTickTimer();
-    // Timer1's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
+    // tickTimer's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
     void onTimerFired();
 
     DesktopServices m_seams;
-    std::unique_ptr<OptionsWindow> m_form2;
+    std::unique_ptr<OptionsWindow> m_options;
     ProgressRun m_run;
-    std::array<QPixmap, 7> icos;
+    std::array<QPixmap, 7> m_builtInIcons;
     TickSchedule m_schedule;
     FramePacer* m_pacer = nullptr;
     TimerAlignment* m_alignment = nullptr;

@@ -129,16 +129,16 @@ TEST_F(SettingsPersistenceTest, SaveWritesSixteenStringsInOrder)
 TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
 {
     savedRun([](OptionsWindow& form) {
-        form.Pmess->setText(QStringLiteral("Défragmentation"));
-        form.ButText->setText(QStringLiteral("Stop"));
+        form.titleEdit->setText(QStringLiteral("Défragmentation"));
+        form.buttonTextEdit->setText(QStringLiteral("Stop"));
         for (std::size_t i = 0; i < 5; ++i) {
-            form.Status[i]->setText(QStringLiteral("Phase %1").arg(i));
-            form.Speedbox[i]->setText(QString::number(100 * (i + 1)));
+            form.statusEdits[i]->setText(QStringLiteral("Phase %1").arg(i));
+            form.delayEdits[i]->setText(QString::number(100 * (i + 1)));
         }
-        form.DualChk->setChecked(false);
-        form.Ssav->setChecked(true);
-        form.CustIconFileTxt->setText(QStringLiteral("/home/someone/pictures/my icon.ico"));
-        form.IconList->setCurrentIndex(7);
+        form.dualBarsCheck->setChecked(false);
+        form.disableSaverCheck->setChecked(true);
+        form.customIconPathEdit->setText(QStringLiteral("/home/someone/pictures/my icon.ico"));
+        form.iconChoice->setCurrentIndex(7);
     });
     EXPECT_EQ(storedBytes("Saver"), "1\0"s);
     EXPECT_EQ(storedBytes("Dual"), "0\0"s);
@@ -146,16 +146,16 @@ TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
     auto form = start();
 
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(form->Pmess->text(), QStringLiteral("Défragmentation"));
-    EXPECT_EQ(form->ButText->text(), "Stop");
+    EXPECT_EQ(form->titleEdit->text(), QStringLiteral("Défragmentation"));
+    EXPECT_EQ(form->buttonTextEdit->text(), "Stop");
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(form->Status[i]->text(), QStringLiteral("Phase %1").arg(i));
-        EXPECT_EQ(form->Speedbox[i]->text(), QString::number(100 * (i + 1)));
+        EXPECT_EQ(form->statusEdits[i]->text(), QStringLiteral("Phase %1").arg(i));
+        EXPECT_EQ(form->delayEdits[i]->text(), QString::number(100 * (i + 1)));
     }
-    EXPECT_FALSE(form->DualChk->isChecked());
-    EXPECT_TRUE(form->Ssav->isChecked());
-    EXPECT_EQ(form->IconList->currentIndex(), 7);
-    EXPECT_EQ(form->CustIconFileTxt->text(), "/home/someone/pictures/my icon.ico");
+    EXPECT_FALSE(form->dualBarsCheck->isChecked());
+    EXPECT_TRUE(form->disableSaverCheck->isChecked());
+    EXPECT_EQ(form->iconChoice->currentIndex(), 7);
+    EXPECT_EQ(form->customIconPathEdit->text(), "/home/someone/pictures/my icon.ico");
     // The loaded screen-saver choice acts at once; the hidden window opens no file dialog.
     EXPECT_EQ(saverCalls, std::vector<bool>{false});
     EXPECT_EQ(browseCalls, 0);
@@ -164,30 +164,30 @@ TEST_F(SettingsPersistenceTest, SecondStartRestoresEverySettingSilently)
 TEST_F(SettingsPersistenceTest, EmptyTextsComeBackEmptyAndAnEmptyCustomPathOpensNoDialogWhileHidden)
 {
     savedRun([](OptionsWindow& form) {
-        form.Status[2]->clear();
-        form.Pmess->clear();
-        form.ButText->clear();
-        form.IconList->setCurrentIndex(7);
+        form.statusEdits[2]->clear();
+        form.titleEdit->clear();
+        form.buttonTextEdit->clear();
+        form.iconChoice->setCurrentIndex(7);
     });
 
     auto form = start();
 
-    EXPECT_EQ(texts(form->Status), (QStringList{"Reading Files...", "Linking Data...", "", "", ""}));
-    EXPECT_EQ(form->Pmess->text(), "");
-    EXPECT_EQ(form->ButText->text(), "");
-    EXPECT_EQ(form->IconList->currentIndex(), 7);
-    EXPECT_EQ(form->CustIconFileTxt->text(), "");
+    EXPECT_EQ(texts(form->statusEdits), (QStringList{"Reading Files...", "Linking Data...", "", "", ""}));
+    EXPECT_EQ(form->titleEdit->text(), "");
+    EXPECT_EQ(form->buttonTextEdit->text(), "");
+    EXPECT_EQ(form->iconChoice->currentIndex(), 7);
+    EXPECT_EQ(form->customIconPathEdit->text(), "");
     EXPECT_EQ(browseCalls, 0);
 }
 
 TEST_F(SettingsPersistenceTest, ValuesDeletedByHandComeBackAsDefaults)
 {
     savedRun([](OptionsWindow& form) {
-        form.Pmess->setText(QStringLiteral("Mine"));
-        form.Speedbox[1]->setText(QStringLiteral("999"));
-        form.IconList->setCurrentIndex(3);
-        form.DualChk->setChecked(false);
-        form.ButText->setText(QStringLiteral("Halt"));
+        form.titleEdit->setText(QStringLiteral("Mine"));
+        form.delayEdits[1]->setText(QStringLiteral("999"));
+        form.iconChoice->setCurrentIndex(3);
+        form.dualBarsCheck->setChecked(false);
+        form.buttonTextEdit->setText(QStringLiteral("Halt"));
     });
     {
         CRegistry edit;
@@ -199,11 +199,11 @@ TEST_F(SettingsPersistenceTest, ValuesDeletedByHandComeBackAsDefaults)
 
     auto form = start();
 
-    EXPECT_EQ(form->Pmess->text(), "Processing...");
-    EXPECT_EQ(form->Speedbox[1]->text(), "200");
-    EXPECT_EQ(form->IconList->currentIndex(), 0);
-    EXPECT_TRUE(form->DualChk->isChecked());
-    EXPECT_EQ(form->ButText->text(), "Halt");
+    EXPECT_EQ(form->titleEdit->text(), "Processing...");
+    EXPECT_EQ(form->delayEdits[1]->text(), "200");
+    EXPECT_EQ(form->iconChoice->currentIndex(), 0);
+    EXPECT_TRUE(form->dualBarsCheck->isChecked());
+    EXPECT_EQ(form->buttonTextEdit->text(), "Halt");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -227,16 +227,16 @@ class StoredValueLoad : public SettingsPersistenceTest, public ::testing::WithPa
 QString loadedAs(const OptionsWindow& form, const std::string& name)
 {
     if (name == "Dual" || name == "Saver") {
-        const QCheckBox* box = name == "Dual" ? form.DualChk : form.Ssav;
+        const QCheckBox* box = name == "Dual" ? form.dualBarsCheck : form.disableSaverCheck;
         return box->isChecked() ? QStringLiteral("checked") : QStringLiteral("clear");
     }
     if (name == "Icon") {
-        return QString::number(form.IconList->currentIndex());
+        return QString::number(form.iconChoice->currentIndex());
     }
     if (name == "Title") {
-        return form.Pmess->text();
+        return form.titleEdit->text();
     }
-    return form.Speedbox[std::size_t(name.back() - '0')]->text();
+    return form.delayEdits[std::size_t(name.back() - '0')]->text();
 }
 
 TEST_P(StoredValueLoad, LoadsThroughTheControl)
@@ -249,7 +249,7 @@ TEST_P(StoredValueLoad, LoadsThroughTheControl)
     auto form = start();
 
     EXPECT_EQ(loadedAs(*form, c.name), QString::fromUtf8(c.expected));
-    EXPECT_EQ(form->ButText->text(), "Still loaded");
+    EXPECT_EQ(form->buttonTextEdit->text(), "Still loaded");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -294,16 +294,16 @@ TEST_F(SettingsPersistenceTest, HostileValuesNeverStopTheLoad)
 
     auto form = start();
 
-    EXPECT_TRUE(huge.starts_with(form->Pmess->text().toStdString()));
-    EXPECT_FALSE(form->Pmess->text().isEmpty());
-    EXPECT_EQ(form->Speedbox[0]->text(), "50000");
-    EXPECT_TRUE(form->DualChk->isChecked());
-    EXPECT_FALSE(form->Ssav->isChecked());
-    EXPECT_EQ(form->IconList->currentIndex(), 0);
-    EXPECT_EQ(form->Status[0]->text(), "Reading Files...");
-    EXPECT_EQ(form->Status[1]->text(), "one");
-    EXPECT_EQ(form->CustIconFileTxt->text(), "");
-    EXPECT_EQ(form->ButText->text(), "Done");
+    EXPECT_TRUE(huge.starts_with(form->titleEdit->text().toStdString()));
+    EXPECT_FALSE(form->titleEdit->text().isEmpty());
+    EXPECT_EQ(form->delayEdits[0]->text(), "50000");
+    EXPECT_TRUE(form->dualBarsCheck->isChecked());
+    EXPECT_FALSE(form->disableSaverCheck->isChecked());
+    EXPECT_EQ(form->iconChoice->currentIndex(), 0);
+    EXPECT_EQ(form->statusEdits[0]->text(), "Reading Files...");
+    EXPECT_EQ(form->statusEdits[1]->text(), "one");
+    EXPECT_EQ(form->customIconPathEdit->text(), "");
+    EXPECT_EQ(form->buttonTextEdit->text(), "Done");
     EXPECT_TRUE(saverCalls.empty());
 }
 
@@ -320,7 +320,7 @@ TEST_F(SettingsPersistenceTest, ReadOnlyKeyWarnsKeepsDefaultsAndIsNotWritten)
         EXPECT_EQ(messages[0].text, "Error creating registry key");
         EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
         expectDefaults(*form);
-        form->Pmess->setText(QStringLiteral("Edited"));
+        form->titleEdit->setText(QStringLiteral("Edited"));
         messages.clear();
         saveSettings(*form);
         EXPECT_TRUE(messages.empty());

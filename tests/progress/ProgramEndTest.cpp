@@ -116,8 +116,8 @@ TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 
     form.show();
     EXPECT_EQ(form.windowTitle(), "Processing...");
-    EXPECT_EQ(form.Command1->text(), "Cancel");
-    EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
+    EXPECT_EQ(form.cancelButton->text(), "Cancel");
+    EXPECT_EQ(form.statusLabel->text(), "Reading Files...");
 
     form.onCancelClicked();
     form.close();
@@ -133,8 +133,8 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
     {
         CountingProgressWindow first(seams());
         first.start();
-        first.options()->Status[2]->clear();
-        first.options()->Pmess->setText(QStringLiteral("Second run"));
+        first.options()->statusEdits[2]->clear();
+        first.options()->titleEdit->setText(QStringLiteral("Second run"));
         first.close(); // the close box
         EXPECT_EQ(first.saves, 1);
     }
@@ -145,7 +145,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
 
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(second.windowTitle(), "Second run");
-    EXPECT_EQ(second.options()->Status[2]->text(), "");
+    EXPECT_EQ(second.options()->statusEdits[2]->text(), "");
     std::vector<int> phases;
     std::vector<QString> captions;
     for (int change = 0; change < 4; ++change) {
@@ -153,7 +153,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
             second.onTick();
         }
         phases.push_back(PhaseIndex);
-        captions.push_back(second.ProcessName->text());
+        captions.push_back(second.statusLabel->text());
     }
     EXPECT_EQ(phases, (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(captions, (std::vector<QString>{"Linking Data...", "Reading Files...", "Linking Data...",
@@ -183,7 +183,7 @@ TEST_P(ProgramEndRequest, SavesOnceThroughEndProgram)
     ProgramEnd end([&form] { form.endProgram(); });
     form.start();
     form.show();
-    form.options()->ButText->setText(QStringLiteral("Ended"));
+    form.options()->buttonTextEdit->setText(QStringLiteral("Ended"));
 
     GetParam().make();
     ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));

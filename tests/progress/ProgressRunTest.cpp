@@ -80,8 +80,8 @@ TEST_F(ProgressRunTest, FirstCycleFillsTheFirstBarThenEntersTheNextPhase)
     EXPECT_EQ(display.status, "Linking Data...");
     EXPECT_EQ(display.interval, 200);
     EXPECT_EQ(PhaseIndex, 1);
-    EXPECT_EQ(run.bar0Step(), 0);
-    EXPECT_EQ(run.bar1Step(), 1);
+    EXPECT_EQ(run.firstBarStep(), 0);
+    EXPECT_EQ(run.secondBarStep(), 1);
 }
 
 TEST_F(ProgressRunTest, EachPhaseShowsItsMessageAndItsDelayAsAWholeNumber)
@@ -149,7 +149,7 @@ TEST_F(ProgressRunTest, SecondBarFullAfterFortyChangesAndEmptyAtTheFortyFirst)
     EXPECT_EQ(display.bars[1], 40.0f);
     tick(1);
     EXPECT_EQ(display.bars[1], 0.0f);
-    EXPECT_EQ(run.bar1Step(), 0);
+    EXPECT_EQ(run.secondBarStep(), 0);
 }
 
 TEST_F(ProgressRunTest, ResetPutsEveryCounterBackToZero)
@@ -157,8 +157,8 @@ TEST_F(ProgressRunTest, ResetPutsEveryCounterBackToZero)
     tick(ProgressRun::kCycle * 2 + 5);
     ASSERT_NE(PhaseIndex, 0);
     run.reset();
-    EXPECT_EQ(run.bar0Step(), 0);
-    EXPECT_EQ(run.bar1Step(), 0);
+    EXPECT_EQ(run.firstBarStep(), 0);
+    EXPECT_EQ(run.secondBarStep(), 0);
     EXPECT_EQ(PhaseIndex, 0);
 }
 
