@@ -1,6 +1,6 @@
 #include "OptionsWindow.h"
 
-#include "Conversions.h"
+#include "core/Conversions.h"
 #include "MainWindowLink.h"
 #include "MessageBoxes.h"
 #include "FileExists.h"

@@ -1,6 +1,6 @@
 #include "options/SettingsPersistence.h"
 
-#include "options/Conversions.h"
+#include "core/Conversions.h"
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "registry/CRegistry.h"

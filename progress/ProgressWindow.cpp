@@ -1,6 +1,6 @@
 #include "progress/ProgressWindow.h"
 
-#include "options/Conversions.h"
+#include "core/Conversions.h"
 #include "options/OptionsWindow.h"
 #include "options/PictureBox.h"
 #include "options/SettingsPersistence.h"

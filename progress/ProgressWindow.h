@@ -2,8 +2,8 @@
 
 #include "options/DesktopServices.h"
 #include "options/MainWindowLink.h"
-#include "progress/ProgressRun.h"
-#include "progress/TickSchedule.h"
+#include "core/ProgressRun.h"
+#include "core/TickSchedule.h"
 
 #include <QPixmap>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "progress/TickSchedule.h"
+#include "core/TickSchedule.h"
 
 #include <QObject>
 

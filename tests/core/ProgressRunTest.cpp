@@ -1,4 +1,4 @@
-#include "progress/ProgressRun.h"
+#include "core/ProgressRun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "progress/ProgressRun.h"
+#include "core/ProgressRun.h"
 
-#include "options/Conversions.h"
+#include "core/Conversions.h"
 
 namespace dawdlex {
 

@@ -1,4 +1,4 @@
-#include "options/Conversions.h"
+#include "core/Conversions.h"
 
 #include <gtest/gtest.h>
 
