@@ -2,7 +2,7 @@
 // for the settings and for renaming a tree. Per-call figures are the benchmark's time per iteration; each
 // iteration is one call unless its name says otherwise.
 #include "bench/BenchStore.h"
-#include "options/SettingsPersistence.h"
+#include "core/SettingsStore.h"
 #include "registry/CRegistry.h"
 
 #include <benchmark/benchmark.h>

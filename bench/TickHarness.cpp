@@ -14,7 +14,7 @@
 // it is set, else from the start of main.
 #include "bench/TickRecorder.h"
 #include "options/OptionsWindow.h"
-#include "options/SettingsPersistence.h"
+#include "core/SettingsStore.h"
 #include "progress/ProgressWindow.h"
 #include "registry/CRegistry.h"
 
@@ -233,13 +233,13 @@ void dumpSamples(const std::vector<TickRecorder::Sample>& samples, const std::st
 
 int settingsIo(int rounds)
 {
-    dawdlex::OptionsWindow form2;
-    dawdlex::loadSettings(form2);
+    dawdlex::OptionsWindow options;
+    options.loadStoredSettings();
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         const auto start = TickRecorder::Clock::now();
-        dawdlex::loadSettings(form2);
-        dawdlex::saveSettings(form2);
+        options.loadStoredSettings();
+        options.saveStoredSettings();
         times.push_back(ms(TickRecorder::Clock::now() - start));
     }
     std::printf("getreg_setreg_median_ms=%.4f getreg_setreg_max_ms=%.4f\n", percentile(times, 0.5),

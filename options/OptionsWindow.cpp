@@ -1,6 +1,7 @@
 #include "OptionsWindow.h"
 
 #include "core/Conversions.h"
+#include "core/SettingsStore.h"
 #include "MainWindowLink.h"
 #include "MessageBoxes.h"
 #include "FileExists.h"
@@ -21,21 +22,8 @@ namespace dawdlex {
 
 namespace {
 
-constexpr int kCustomIconEntry = 7;
-
-struct PhaseDefault
-{
-    const char* status;
-    const char* delay;
-};
-
-constexpr std::array<PhaseDefault, 5> kPhaseDefaults{{
-    {"Reading Files...", "50"},
-    {"Linking Data...", "200"},
-    {"Updating...", "400"},
-    {"", "200"},
-    {"", "200"},
-}};
+constexpr char kWelcome[] = "Welcome to the Dawdlex.  Click on the gear icon for options.  Enjoy!";
+constexpr char kKeyError[] = "Error creating registry key";
 
 constexpr std::array<const char*, 8> kIconEntries{"Gear",  "Arrow", "Scissors", "Folder",
                                                   "Files", "CD",    "Monitor",  "(Custom...)"};
@@ -116,18 +104,19 @@ void OptionsWindow::buildMessagesFrame()
     messagesFrame->setGeometry(24, 64, 273, 217);
 
     makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, messagesFrame);
-    titleEdit = makeTextBox(QStringLiteral("Processing..."), QRect(8, 40, 233, 19), messagesFrame);
+    titleEdit = makeTextBox(QString::fromStdString(m_settings.title), QRect(8, 40, 233, 19), messagesFrame);
     makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, messagesFrame);
     makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, messagesFrame);
     for (std::size_t i = 0; i < statusEdits.size(); ++i) {
         const int top = 88 + 16 * int(i);
-        statusEdits[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].status), QRect(8, top, 169, 19), messagesFrame);
+        statusEdits[i] = makeTextBox(QString::fromStdString(m_settings.statuses[i]), QRect(8, top, 169, 19),
+                                     messagesFrame);
         delayEdits[i] =
-            makeTextBox(QString::fromLatin1(kPhaseDefaults[i].delay), QRect(184, top, 57, 19), messagesFrame);
+            makeTextBox(QString::fromStdString(m_settings.delays[i]), QRect(184, top, 57, 19), messagesFrame);
     }
     makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, messagesFrame);
-    buttonTextEdit = makeTextBox(QStringLiteral("Cancel"), QRect(8, 192, 233, 19), messagesFrame);
+    buttonTextEdit =
+        makeTextBox(QString::fromStdString(m_settings.buttonText), QRect(8, 192, 233, 19), messagesFrame);
 }
 
 void OptionsWindow::buildAppearanceFrame()
@@ -137,9 +126,10 @@ void OptionsWindow::buildAppearanceFrame()
 
     dualBarsCheck = new QCheckBox(QStringLiteral("Dual progress bars"), appearanceFrame);
     dualBarsCheck->setGeometry(16, 24, 145, 17);
-    dualBarsCheck->setChecked(true);
+    dualBarsCheck->setChecked(m_settings.dualBars);
     disableSaverCheck = new QCheckBox(QStringLiteral("Disable Screen Saver"), appearanceFrame);
     disableSaverCheck->setGeometry(16, 48, 145, 17);
+    disableSaverCheck->setChecked(m_settings.disableScreenSaver);
 
     makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, appearanceFrame);
     iconChoice = new QComboBox(appearanceFrame);
@@ -149,7 +139,8 @@ void OptionsWindow::buildAppearanceFrame()
     QLabel* customIconLabel = makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41),
                                         FontWeight::Normal, appearanceFrame);
     customIconLabel->setWordWrap(true);
-    customIconPathEdit = makeTextBox(QString(), QRect(56, 104, 169, 19), appearanceFrame);
+    customIconPathEdit = makeTextBox(QString::fromStdString(m_settings.customIconPath),
+                                     QRect(56, 104, 169, 19), appearanceFrame);
 
     browseButton = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, appearanceFrame);
     browseButton->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
@@ -179,12 +170,23 @@ void OptionsWindow::setFocusOrder()
     }
 }
 
-// The handlers run on every change, the program's own included, nested in the code that made it.
+// The handlers run on every change, the program's own included, nested in the code that made it. Each
+// keeps the settings equal to what its control holds.
 void OptionsWindow::connectHandlers()
 {
-    for (std::size_t i = 0; i < delayEdits.size(); ++i) {
+    const auto keepText = [this](QLineEdit* box, std::string& setting) {
+        connect(box, &QLineEdit::textChanged, this,
+                [&setting](const QString& text) { setting = text.toStdString(); });
+    };
+    keepText(titleEdit, m_settings.title);
+    keepText(buttonTextEdit, m_settings.buttonText);
+    keepText(customIconPathEdit, m_settings.customIconPath);
+    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
+        keepText(statusEdits[i], m_settings.statuses[i]);
         connect(delayEdits[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
     }
+    connect(dualBarsCheck, &QCheckBox::toggled, this,
+            [this](bool checked) { m_settings.dualBars = checked; });
     connect(disableSaverCheck, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
     connect(iconChoice, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
     connect(okButton, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
@@ -192,6 +194,41 @@ void OptionsWindow::connectHandlers()
     connect(websiteButton, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
     connect(browseButton, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
     connect(bannerPicture, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
+}
+
+void OptionsWindow::showSettings(const Settings& settings)
+{
+    titleEdit->setText(QString::fromStdString(settings.title));
+    dualBarsCheck->setChecked(settings.dualBars);
+    disableSaverCheck->setChecked(settings.disableScreenSaver);
+    iconChoice->setCurrentIndex(settings.icon);
+    customIconPathEdit->setText(QString::fromStdString(settings.customIconPath));
+    buttonTextEdit->setText(QString::fromStdString(settings.buttonText));
+    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
+        statusEdits[i]->setText(QString::fromStdString(settings.statuses[i]));
+        delayEdits[i]->setText(QString::fromStdString(settings.delays[i]));
+    }
+}
+
+void OptionsWindow::loadStoredSettings()
+{
+    Settings stored = m_settings;
+    switch (loadSettings(stored)) {
+    case SettingsLoad::Loaded:
+        showSettings(stored);
+        return;
+    case SettingsLoad::KeyCreated:
+        showMessageBox(QString::fromLatin1(kWelcome), MessageSymbol::Information);
+        return;
+    case SettingsLoad::KeyUnavailable:
+        showMessageBox(QString::fromLatin1(kKeyError), MessageSymbol::Warning);
+        return;
+    }
+}
+
+void OptionsWindow::saveStoredSettings() const
+{
+    saveSettings(m_settings);
 }
 
 void OptionsWindow::fillIconList()
@@ -214,11 +251,11 @@ void OptionsWindow::onApplyClicked()
         return;
     }
     const auto phase = std::size_t(m_mainWindow->currentPhase());
-    m_mainWindow->setStatusCaption(statusEdits.at(phase)->text());
-    m_mainWindow->setTimerInterval(delayInterval(delayEdits.at(phase)->text().toStdString()));
-    m_mainWindow->setWindowCaption(titleEdit->text());
-    m_mainWindow->setButtonCaption(buttonTextEdit->text());
-    m_mainWindow->setSecondBarVisible(dualBarsCheck->isChecked());
+    m_mainWindow->setStatusCaption(QString::fromStdString(m_settings.statuses.at(phase)));
+    m_mainWindow->setTimerInterval(delayInterval(m_settings.delays.at(phase)));
+    m_mainWindow->setWindowCaption(QString::fromStdString(m_settings.title));
+    m_mainWindow->setButtonCaption(QString::fromStdString(m_settings.buttonText));
+    m_mainWindow->setSecondBarVisible(m_settings.dualBars);
     applyChosenIcon();
 }
 
@@ -227,15 +264,15 @@ bool OptionsWindow::applyChosenIcon()
     if (!m_mainWindow) {
         return true;
     }
-    const int index = iconChoice->currentIndex();
-    if (index >= 0 && index < kCustomIconEntry) {
+    const int index = m_settings.icon;
+    if (index >= 0 && index < Settings::kCustomIcon) {
         m_mainWindow->showBuiltInIcon(index);
         return true;
     }
-    if (index != kCustomIconEntry) {
+    if (index != Settings::kCustomIcon) {
         return true;
     }
-    const QString path = customIconPathEdit->text();
+    const QString path = QString::fromStdString(m_settings.customIconPath);
     if (!FileExists(path)) {
         showMessageBox(QStringLiteral("Custom icon file does not exist."), MessageSymbol::Warning);
         return false;
@@ -265,17 +302,18 @@ void OptionsWindow::onBrowseClicked()
     }
 }
 
-void OptionsWindow::onIconChoiceChanged()
+void OptionsWindow::onIconChoiceChanged(int index)
 {
-    if (customIconPathEdit->text().isEmpty() && isVisible() &&
-        iconChoice->currentIndex() == kCustomIconEntry) {
+    m_settings.icon = index;
+    if (m_settings.customIconPath.empty() && isVisible() && index == Settings::kCustomIcon) {
         onBrowseClicked();
     }
 }
 
-void OptionsWindow::onScreenSaverToggled()
+void OptionsWindow::onScreenSaverToggled(bool checked)
 {
-    setScreenSaverActive(!disableSaverCheck->isChecked());
+    m_settings.disableScreenSaver = checked;
+    setScreenSaverActive(!checked);
 }
 
 void OptionsWindow::onBannerClicked()
@@ -284,17 +322,18 @@ void OptionsWindow::onBannerClicked()
 }
 
 // Setting the corrected text raises this handler once more, nested; it then finds the text valid.
-void OptionsWindow::onDelayEdited(int Index)
+void OptionsWindow::onDelayEdited(int phase)
 {
-    QLineEdit* box = delayEdits.at(std::size_t(Index));
+    QLineEdit* box = delayEdits.at(std::size_t(phase));
     if (const auto corrected = correctedDelay(box->text().toStdString())) {
         box->setText(QString::fromStdString(*corrected));
     }
+    m_settings.delays.at(std::size_t(phase)) = box->text().toStdString();
 }
 
-void OptionsWindow::onCloseRequested(bool& Cancel)
+void OptionsWindow::onCloseRequested(bool& cancel)
 {
-    Cancel = true;
+    cancel = true;
     hide();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "options/DesktopServices.h"
 
 #include <QWidget>
@@ -17,9 +18,9 @@ namespace dawdlex {
 class MainWindowLink;
 class PictureBox;
 
-// The Options window. Its controls are the program's live settings: it owns them for the whole run and is
-// never destroyed while the program runs, since closing it only hides it. Apply pushes the settings to the
-// main window through a MainWindowLink. It stores nothing; saving and loading the settings live elsewhere.
+// The Options window: the program's settings and the controls that edit them, kept equal on every change.
+// It lives for the whole run, since closing it only hides it. Apply pushes the settings to the main window
+// through a MainWindowLink and stores nothing; the store itself is SettingsStore's.
 class OptionsWindow : public QWidget
 {
     Q_OBJECT
@@ -31,6 +32,20 @@ public:
 
     // The main window Apply acts on; without one Apply does nothing. Not owned.
     void setMainWindow(MainWindowLink* mainWindow) { m_mainWindow = mainWindow; }
+
+    // What the controls hold. Messages and delays are read from here by the progress run as they change;
+    // the rest reaches the main window on Apply.
+    const Settings& settings() const { return m_settings; }
+
+    // Puts `settings` into the controls, which react as to a user's change: delay boxes correct
+    // themselves, a ticked screen-saver box switches the screen saver off.
+    void showSettings(const Settings& settings);
+
+    // Loads the stored settings into the controls. A first start welcomes the user; a key that can be
+    // neither opened nor created gives a warning; in both cases every control keeps what it held.
+    void loadStoredSettings();
+    // Stores what the controls hold; says nothing when that fails.
+    void saveStoredSettings() const;
 
     // The controls, named as the settings they hold.
     QLineEdit* titleEdit = nullptr;
@@ -53,17 +68,17 @@ public:
     void onApplyClicked();
     void onWebsiteClicked();
     void onBrowseClicked();
-    void onIconChoiceChanged();
-    void onScreenSaverToggled();
+    void onIconChoiceChanged(int index);
+    void onScreenSaverToggled(bool checked);
     void onBannerClicked();
-    void onDelayEdited(int Index);
-    void onCloseRequested(bool& Cancel);
+    void onDelayEdited(int phase);
+    void onCloseRequested(bool& cancel);
 
     bool setScreenSaverActive(bool active);
     void openWebPage(const QString& address);
 
-    // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the file named by
-    // customIconPathEdit for entry 7. Returns false after warning the user when that file is missing or is
+    // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the custom picture
+    // file for entry 7. Returns false after warning the user when that file is missing or is
     // not a picture; the main window's picture is then left as it was. No selection changes nothing.
     bool applyChosenIcon();
 
@@ -80,6 +95,7 @@ private:
 
     DesktopServices m_seams;
     MainWindowLink* m_mainWindow = nullptr;
+    Settings m_settings;
 };
 
 // The filter the icon file chooser offers.

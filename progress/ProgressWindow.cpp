@@ -3,20 +3,16 @@
 #include "core/Conversions.h"
 #include "options/OptionsWindow.h"
 #include "options/PictureBox.h"
-#include "options/SettingsPersistence.h"
 #include "options/WindowFonts.h"
 #include "progress/FramePacer.h"
 #include "progress/TimerAlignment.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -45,7 +41,7 @@ QProgressBar* makeBar(QRect geometry, QWidget* parent)
 ProgressWindow::ProgressWindow(DesktopServices seams, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      m_seams(std::move(seams)), m_run(*this, *this)
+      m_seams(std::move(seams)), m_run(*this)
 {
     setWindowIcon(QIcon(QStringLiteral(":/dawdlex/document.svg")));
     setFixedSize(433, 134);
@@ -100,14 +96,14 @@ void ProgressWindow::loadBuiltInIcons()
 void ProgressWindow::loadSettings()
 {
     if (m_options) {
-        dawdlex::loadSettings(*m_options);
+        m_options->loadStoredSettings();
     }
 }
 
 void ProgressWindow::saveSettings()
 {
     if (m_options) {
-        dawdlex::saveSettings(*m_options);
+        m_options->saveStoredSettings();
     }
 }
 
@@ -117,18 +113,19 @@ void ProgressWindow::start()
     m_options->setMainWindow(this);
     loadSettings();
     enableTimer();
-    setWindowCaption(m_options->titleEdit->text());
-    setButtonCaption(m_options->buttonTextEdit->text());
+    const Settings& settings = m_options->settings();
+    setWindowCaption(QString::fromStdString(settings.title));
+    setButtonCaption(QString::fromStdString(settings.buttonText));
     m_run.reset();
-    setTimerInterval(delayInterval(m_options->delayEdits[0]->text().toStdString()));
-    setStatusCaption(m_options->statusEdits[0]->text());
+    setTimerInterval(delayInterval(settings.delays[0]));
+    setStatusCaption(QString::fromStdString(settings.statuses[0]));
     if (!m_options->applyChosenIcon()) {
         m_options->show();
     }
-    if (!m_options->dualBarsCheck->isChecked()) {
+    if (!settings.dualBars) {
         setSecondBarVisible(false);
     }
-    if (m_options->disableSaverCheck->isChecked()) {
+    if (settings.disableScreenSaver) {
         m_options->setScreenSaverActive(false);
     }
 }
@@ -175,10 +172,10 @@ void ProgressWindow::showEvent(QShowEvent* event)
 
 void ProgressWindow::onTick()
 {
-    if (m_unloaded) {
+    if (m_unloaded || !m_options) {
         return;
     }
-    m_run.tick();
+    m_run.tick(m_options->settings());
 }
 
 void ProgressWindow::onTimerFired()
@@ -211,7 +208,7 @@ void ProgressWindow::onCancelClicked()
 
 std::int32_t ProgressWindow::currentPhase() const
 {
-    return PhaseIndex;
+    return m_run.phase();
 }
 
 void ProgressWindow::setStatusCaption(const QString& text)
@@ -278,17 +275,17 @@ bool ProgressWindow::showIconFile(const QString& path)
     return true;
 }
 
-QString ProgressWindow::statusText(int phase) const
+void ProgressWindow::showPhaseMessage(const std::string& text)
 {
-    return m_options->statusEdits.at(std::size_t(phase))->text();
+    setStatusCaption(QString::fromStdString(text));
 }
 
-QString ProgressWindow::delayText(int phase) const
+void ProgressWindow::setTickInterval(std::int32_t milliseconds)
 {
-    return m_options->delayEdits.at(std::size_t(phase))->text();
+    setTimerInterval(milliseconds);
 }
 
-void ProgressWindow::setBarValue(int bar, float value)
+void ProgressWindow::showBarValue(int bar, float value)
 {
     m_pacer->setValue(bars.at(std::size_t(bar)), int(value));
 }

@@ -25,9 +25,8 @@ class PictureBox;
 
 // The main window: it starts the whole program (start), shows the progress run that its timer drives,
 // opens the Options window from its icon and ends the program. It owns the Options window and the run; the
-// settings themselves live in the Options window's controls, and saving them lives in
-// loadSettings/saveSettings.
-class ProgressWindow : public QWidget, public MainWindowLink, private PhaseSettings, private ProgressDisplay
+// settings themselves are the Options window's, which the run reads at every change of phase.
+class ProgressWindow : public QWidget, public MainWindowLink, private ProgressDisplay
 {
     Q_OBJECT
 
@@ -76,11 +75,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // PhaseSettings, read from the Options window's controls.
-    QString statusText(int phase) const override;
-    QString delayText(int phase) const override;
     // ProgressDisplay.
-    void setBarValue(int bar, float value) override;
+    void showPhaseMessage(const std::string& text) override;
+    void setTickInterval(std::int32_t milliseconds) override;
+    void showBarValue(int bar, float value) override;
 
     void buildControls();
     void loadBuiltInIcons();

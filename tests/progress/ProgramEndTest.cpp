@@ -2,7 +2,7 @@
 
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
-#include "options/SettingsPersistence.h"
+#include "core/SettingsStore.h"
 #include "progress/ProgressWindow.h"
 #include "registry/CRegistry.h"
 #include "tests/support/FreshRegistry.h"
@@ -152,7 +152,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
         for (int tick = 0; tick < ProgressRun::kCycle; ++tick) {
             second.onTick();
         }
-        phases.push_back(PhaseIndex);
+        phases.push_back(second.run().phase());
         captions.push_back(second.statusLabel->text());
     }
     EXPECT_EQ(phases, (std::vector<int>{1, 0, 1, 0}));

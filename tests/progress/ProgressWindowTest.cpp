@@ -172,7 +172,7 @@ TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
 {
     form.start();
     tick(2 * 41 + 7);
-    ASSERT_EQ(PhaseIndex, 2);
+    ASSERT_EQ(form.run().phase(), 2);
     OptionsWindow& options = *form.options();
     options.delayEdits[2]->setText("650");
     options.titleEdit->setText("Applied");
@@ -180,7 +180,7 @@ TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
     EXPECT_EQ(form.statusLabel->text(), "Updating...");
     EXPECT_EQ(form.tickTimer->interval(), 650);
     EXPECT_EQ(form.windowTitle(), "Applied");
-    EXPECT_EQ(PhaseIndex, 2);
+    EXPECT_EQ(form.run().phase(), 2);
     EXPECT_EQ(form.bars[0]->value(), 7);
     EXPECT_EQ(form.bars[1]->value(), 2);
 }

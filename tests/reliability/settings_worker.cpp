@@ -4,7 +4,7 @@
 // Exit status 0 when the run ended normally and the save said nothing to the user.
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
-#include "options/SettingsPersistence.h"
+#include "core/SettingsStore.h"
 
 #include <winreg_store.h>
 
@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         return QString();
     };
     OptionsWindow form(seams);
-    loadSettings(form);
+    form.loadStoredSettings();
     setVariant(form, variantB);
 
     const std::string wal = std::string(RegStorePath()) + "-wal";
@@ -89,6 +89,6 @@ int main(int argc, char** argv)
     if (disk == "nearly-full" && !limitFileSize(static_cast<rlim_t>(fileSize(wal)) + 3 * 4200))
         return 1;
     saving = true;
-    saveSettings(form);
+    form.saveStoredSettings();
     return messagesWhileSaving == 0 ? 0 : 3;
 }
