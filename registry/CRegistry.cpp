@@ -4,7 +4,7 @@
 #include "CRegistryConstants.h"
 #include "CRegistryFunctions.h"
 #include "CRegistryUDTs.h"
-#include "ScopedKey.h"
+#include "RegKey.h"
 
 #include <algorithm>
 #include <array>
@@ -242,7 +242,7 @@ bool CRegistry::CreateKey(const std::string& sKey)
     if (!target)
         return false;
     CRegistryUDTs::SECURITY_ATTRIBUTES security{};
-    ScopedKey created;
+    dawdlex::RegKey created;
     DWORD disposition = 0;
     fn::RegCreateKeyExA(target->base, target->pathArg(), 0, nullptr, createOptions, keyAllAccess, &security,
                         created.receive(), &disposition);
@@ -264,7 +264,7 @@ bool CRegistry::KeyExists(const std::string& sKey)
     const auto target = resolveAbsolute(sKey);
     if (!target)
         return false;
-    ScopedKey probe;
+    dawdlex::RegKey probe;
     return fn::RegOpenKeyExA(target->base, target->pathArg(), 0, keyAllAccess, probe.receive()) == success;
 }
 

@@ -10,6 +10,7 @@
 #include <sstream>
 
 using namespace dawdlex::regtool;
+using dawdlex::RegKey;
 
 namespace {
 
