@@ -32,9 +32,9 @@ struct Target
 
 std::optional<HKEY> rootHandleNamed(std::string_view name)
 {
-    for (const RootKey& root : rootKeys) {
+    for (const RootKey& root : kRootKeys) {
         if (root.name == name)
-            return rootHandle(root.handle);
+            return root.handle();
     }
     return std::nullopt;
 }

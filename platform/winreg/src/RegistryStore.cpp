@@ -1,6 +1,7 @@
 #include "RegistryStore.h"
 
 #include "NameRules.h"
+#include "RootKeys.h"
 #include "SqliteError.h"
 #include "StoreFile.h"
 
@@ -64,17 +65,10 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
 
 std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
 {
-    static const std::array<std::pair<HKEY, std::int64_t>, 6> roots{{
-        {HKEY_CLASSES_ROOT, 1},
-        {HKEY_CURRENT_USER, 2},
-        {HKEY_LOCAL_MACHINE, 3},
-        {HKEY_USERS, 4},
-        {HKEY_CURRENT_CONFIG, 6},
-        {HKEY_DYN_DATA, 7},
-    }};
-    for (const auto& [root, id] : roots) {
-        if (root == handle)
-            return id;
+    // The store file numbers its root rows after the handle's low byte, from 1.
+    for (const RootKey& root : kRootKeys) {
+        if (root.handle() == handle)
+            return std::int64_t(root.value & 0xFF) + 1;
     }
     return std::nullopt;
 }
