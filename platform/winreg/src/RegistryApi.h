@@ -46,6 +46,16 @@ private:
     {
         RegistryStore::Key key;
         REGSAM access = 0;
+        bool writing = false; // the call's transaction may change the store
+    };
+
+    // What a call does with the store, which decides its transaction.
+    enum class Need
+    {
+        Read,
+        CachedRead,  // a read with the reads cache open
+        Change,      // a write transaction; refused through refuseWrite() when the file cannot be written
+        OpenOrCreate // a write transaction when the file can be written, else a read
     };
 
     LSTATUS openStore();
@@ -58,21 +68,17 @@ private:
     // The status of a change through handle when the store file cannot be written: the handle's own
     // fault first, else ERROR_ACCESS_DENIED.
     LSTATUS refuseWrite(HKEY handle);
-    // One read of the key a handle names, in one read transaction, when the handle has one of the needed
-    // rights; the store's fault wins over resolve()'s, which wins over ERROR_ACCESS_DENIED.
-    template <typename Read> LSTATUS readKey(HKEY handle, REGSAM needed, Read&& read);
-    // One read through handle with the reads cache open, as read(target); the fault that wins is checked
-    // (the call's own argument checks), then the store's, then resolve()'s.
-    template <typename Read> LSTATUS readCached(LSTATUS checked, HKEY handle, Read&& read);
-    // One change through handle in its own write transaction, committed when change(target) succeeds.
-    // Which fault wins: checked (the call's own argument checks), the store's, refuseWrite(), resolve().
-    template <typename Change> LSTATUS changeKey(LSTATUS checked, HKEY handle, Change&& change);
-    // The same for the existing key at subKey below base, as change(target, key); ERROR_FILE_NOT_FOUND
+    // Every call's one transaction: body(target) runs on the key a handle names and a change commits when
+    // it succeeds. Which fault wins, the same for every call: `checked` (the call's own argument checks),
+    // the store's, refuseWrite()'s, resolve()'s, then body's.
+    template <typename Body> LSTATUS transact(Need need, LSTATUS checked, HKEY handle, Body&& body);
+    // A change of the existing key at subKey below base, as change(target, key); ERROR_FILE_NOT_FOUND
     // when it is missing.
     template <typename Change> LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
+    // Whether key may be opened with access; openFound also hands out the handle.
+    LSTATUS checkOpen(const RegistryStore::Key& key, REGSAM access);
     LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
-    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys,
-                        bool storeWritable);
+    LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent, std::size_t newKeys);
 
     std::unique_ptr<RegistryStore> m_store;
     // ERROR_BADDB once the file proved not to be a store of ours or damaged; kept until closeStore().
