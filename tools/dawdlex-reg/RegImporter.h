@@ -58,19 +58,19 @@ private:
     };
     using UndoStep = std::variant<DeleteCreatedKey, RestoreValue, RestoreValues, RestoreTree>;
 
-    LSTATUS applyOne(const RegOperation& operation);
-    LSTATUS ensureKey(const RegistryPath& path, bool& created);
-    LSTATUS setValue(const RegOperation& operation);
-    LSTATUS deleteValue(const RegOperation& operation);
-    LSTATUS deleteKey(const RegOperation& operation);
-    bool rollBack();
-    static LSTATUS undo(const UndoStep& step);
+    [[nodiscard]] LSTATUS applyOne(const RegOperation& operation);
+    [[nodiscard]] LSTATUS ensureKey(const RegistryPath& path, bool& created);
+    [[nodiscard]] LSTATUS setValue(const RegOperation& operation);
+    [[nodiscard]] LSTATUS deleteValue(const RegOperation& operation);
+    [[nodiscard]] LSTATUS deleteKey(const RegOperation& operation);
+    [[nodiscard]] bool rollBack();
+    [[nodiscard]] static LSTATUS undo(const UndoStep& step);
 
     Progress m_progress;
     std::vector<UndoStep> m_undo;
 };
 
 // The first key of `path`, from the root down, that does not exist; nullopt when the whole path exists.
-LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top);
+[[nodiscard]] LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top);
 
 } // namespace dawdlex::regtool
