@@ -7,6 +7,9 @@
 DesktopServices DesktopServices::platformDefaults()
 {
     DesktopServices seams;
+    seams.showMessage = [](const QString& text, dawdlex::MessageSymbol symbol) {
+        dawdlex::showMessageBox(text, symbol);
+    };
     seams.setScreenSaverActive = &dawdlex::platform::setScreenSaverActive;
     // The shell takes the address in the system's narrow encoding.
     seams.openUrl = [](const QString& address) {

@@ -3,7 +3,6 @@
 #include "core/Conversions.h"
 #include "core/SettingsStore.h"
 #include "MainWindowLink.h"
-#include "MessageBoxes.h"
 #include "FileExists.h"
 #include "PictureBox.h"
 #include "WindowFonts.h"
@@ -218,10 +217,10 @@ void OptionsWindow::loadStoredSettings()
         showSettings(stored);
         return;
     case SettingsLoad::KeyCreated:
-        showMessageBox(QString::fromLatin1(kWelcome), MessageSymbol::Information);
+        showMessage(QString::fromLatin1(kWelcome), MessageSymbol::Information);
         return;
     case SettingsLoad::KeyUnavailable:
-        showMessageBox(QString::fromLatin1(kKeyError), MessageSymbol::Warning);
+        showMessage(QString::fromLatin1(kKeyError), MessageSymbol::Warning);
         return;
     }
 }
@@ -274,12 +273,11 @@ bool OptionsWindow::applyChosenIcon()
     }
     const QString path = QString::fromStdString(m_settings.customIconPath);
     if (!FileExists(path)) {
-        showMessageBox(QStringLiteral("Custom icon file does not exist."), MessageSymbol::Warning);
+        showMessage(QStringLiteral("Custom icon file does not exist."), MessageSymbol::Warning);
         return false;
     }
     if (!m_mainWindow->showIconFile(path)) {
-        showMessageBox(tr("The custom icon file is not a picture that can be shown."),
-                       MessageSymbol::Warning);
+        showMessage(tr("The custom icon file is not a picture that can be shown."), MessageSymbol::Warning);
         return false;
     }
     return true;
@@ -340,6 +338,13 @@ void OptionsWindow::onCloseRequested(bool& cancel)
 bool OptionsWindow::setScreenSaverActive(bool active)
 {
     return m_seams.setScreenSaverActive && m_seams.setScreenSaverActive(active);
+}
+
+void OptionsWindow::showMessage(const QString& text, MessageSymbol symbol)
+{
+    if (m_seams.showMessage) {
+        m_seams.showMessage(text, symbol);
+    }
 }
 
 void OptionsWindow::openWebPage(const QString& address)

@@ -76,6 +76,7 @@ public:
 
     bool setScreenSaverActive(bool active);
     void openWebPage(const QString& address);
+    void showMessage(const QString& text, MessageSymbol symbol);
 
     // Shows the chosen icon in the main window: a built-in picture for entries 0 to 6, the custom picture
     // file for entry 7. Returns false after warning the user when that file is missing or is

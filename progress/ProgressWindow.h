@@ -47,10 +47,6 @@ public:
     OptionsWindow* options() const { return m_options.get(); }
     const ProgressRun& run() const { return m_run; }
 
-    // Copy the stored settings into the Options window and back; each runs once per program run.
-    virtual void loadSettings();
-    virtual void saveSettings();
-
     // Start-up: loads the Options window and the settings, starts the run and applies the settings here.
     // Call once, before the window is first shown.
     void start();
@@ -75,6 +71,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Copy the stored settings into the Options window and back; each runs once per program run.
+    void loadSettings();
+    void saveSettings();
+
     // ProgressDisplay.
     void showPhaseMessage(const std::string& text) override;
     void setTickInterval(std::int32_t milliseconds) override;

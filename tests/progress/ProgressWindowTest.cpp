@@ -3,6 +3,9 @@
 #include "options/OptionsWindow.h"
 #include "options/MessageBoxes.h"
 #include "options/PictureBox.h"
+#include "core/SettingsStore.h"
+#include "registry/CRegistry.h"
+#include "tests/support/FreshRegistry.h"
 #include "tests/support/OptionsFakes.h"
 
 #include <QCheckBox>
@@ -26,34 +29,13 @@
 namespace dawdlex {
 namespace {
 
-// The real main window, with the stored settings replaced by whatever the test puts into the Options
-// window's controls, and the save counted.
-class TestProgressWindow : public ProgressWindow
-{
-public:
-    explicit TestProgressWindow(DesktopServices seams) : ProgressWindow(std::move(seams)) {}
-
-    std::function<void(OptionsWindow&)> stored;
-    int loadCalls = 0;
-    int saveCalls = 0;
-
-    void loadSettings() override
-    {
-        ++loadCalls;
-        if (stored) {
-            stored(*options());
-        }
-    }
-    void saveSettings() override { ++saveCalls; }
-};
-
 // The custom icon entry with `path`, as stored settings.
-std::function<void(OptionsWindow&)> customIcon(const QString& path)
+Settings customIcon(const QString& path)
 {
-    return [path](OptionsWindow& options) {
-        options.customIconPathEdit->setText(path);
-        options.iconChoice->setCurrentIndex(7);
-    };
+    Settings settings;
+    settings.icon = Settings::kCustomIcon;
+    settings.customIconPath = path.toStdString();
+    return settings;
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
@@ -67,7 +49,21 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 class ProgressWindowTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    ProgressWindowTest() : form(seams()) {}
+    // Every test is a later start, with the defaults stored, unless it stores settings of its own.
+    ProgressWindowTest() { store(Settings{}); }
+
+    // What the next start finds stored.
+    static void store(const Settings& settings)
+    {
+        ASSERT_TRUE(CRegistry().CreateKey(kSettingsKey) || CRegistry().KeyExists(kSettingsKey));
+        ASSERT_TRUE(saveSettings(settings));
+    }
+
+    static std::string storedText(const std::string& name)
+    {
+        CRegistry registry;
+        return registry.OpenKey(kSettingsKey) ? registry.ReadString(name) : std::string();
+    }
 
     void tick(int count)
     {
@@ -75,7 +71,8 @@ protected:
             form.onTick();
     }
 
-    TestProgressWindow form;
+    FreshRegistry freshRegistry;
+    ProgressWindow form{seams()};
 };
 
 QImage pixels(const QPixmap& pixmap)
@@ -86,7 +83,6 @@ QImage pixels(const QPixmap& pixmap)
 TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 {
     form.start();
-    EXPECT_EQ(form.loadCalls, 1);
     EXPECT_EQ(form.windowTitle(), "Processing...");
     EXPECT_EQ(form.cancelButton->text(), "Cancel");
     EXPECT_EQ(form.statusLabel->text(), "Reading Files...");
@@ -120,15 +116,15 @@ TEST_F(ProgressWindowTest, TimerDoesNotRunBeforeStartUp)
 
 TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
 {
-    form.stored = [](OptionsWindow& options) {
-        options.titleEdit->setText("Compiling");
-        options.buttonTextEdit->setText("Stop");
-        options.statusEdits[0]->setText("Step one");
-        options.delayEdits[0]->setText("0");
-        options.dualBarsCheck->setChecked(false);
-        options.disableSaverCheck->setChecked(true);
-        options.iconChoice->setCurrentIndex(5);
-    };
+    Settings stored;
+    stored.title = "Compiling";
+    stored.buttonText = "Stop";
+    stored.statuses[0] = "Step one";
+    stored.delays[0] = "0";
+    stored.dualBars = false;
+    stored.disableScreenSaver = true;
+    stored.icon = 5;
+    store(stored);
     form.start();
     EXPECT_EQ(form.windowTitle(), "Compiling");
     EXPECT_EQ(form.cancelButton->text(), "Stop");
@@ -156,10 +152,13 @@ TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
     form.show();
     form.options()->show();
     tick(3);
+    form.options()->titleEdit->setText("Saved");
     form.cancelButton->click();
+    EXPECT_EQ(storedText("Title"), "Saved");
+    form.options()->titleEdit->setText("Not saved");
     form.close();
     form.endProgram();
-    EXPECT_EQ(form.saveCalls, 1);
+    EXPECT_EQ(storedText("Title"), "Saved") << "saved once";
     EXPECT_FALSE(form.options()->isVisible()) << "the Options window was asked to close";
     EXPECT_FALSE(form.tickTimer->isActive());
     tick(5);
@@ -224,8 +223,8 @@ TEST_F(ProgressWindowTest, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
     for (const auto& [path, missing] : cases) {
         SCOPED_TRACE(path.toStdString());
         messages.clear();
-        TestProgressWindow other(seams());
-        other.stored = customIcon(path);
+        store(customIcon(path));
+        ProgressWindow other(seams());
         other.start();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
@@ -279,7 +278,7 @@ TEST_F(ProgressWindowTest, LargePictureShowsOnlyItsTopLeftCorner)
     const QString path = dir.filePath("big.png");
     ASSERT_TRUE(big.save(path, "PNG"));
 
-    form.stored = customIcon(path);
+    store(customIcon(path));
     form.start();
     ASSERT_TRUE(messages.empty());
     const QImage grabbed = form.iconPicture->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -68,11 +68,11 @@ int main(int argc, char** argv)
 
     int messagesWhileSaving = 0;
     bool saving = false;
-    setMessageBoxHandler([&](const QString& text, MessageSymbol) {
+    DesktopServices seams;
+    seams.showMessage = [&](const QString& text, MessageSymbol) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         messagesWhileSaving += saving ? 1 : 0;
-    });
-    DesktopServices seams;
+    };
     seams.setScreenSaverActive = [](bool) { return true; };
     seams.openUrl = [](const QString&) {};
     seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {

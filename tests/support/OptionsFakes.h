@@ -13,9 +13,9 @@
 #include <array>
 #include <vector>
 
-// What the Options window reaches outside itself, for the widget tests: while the object lives, message
-// boxes are recorded instead of shown, and the seams it hands out record their platform calls. It also knows
-// what a freshly made Options window holds. It owns no window.
+// What the windows reach outside the program, for the widget tests: the seams it hands out record message
+// boxes and platform calls instead of making them. It also knows what a freshly made Options window holds.
+// It owns no window.
 class OptionsFakes
 {
 public:
@@ -25,19 +25,16 @@ public:
         dawdlex::MessageSymbol symbol;
     };
 
-    OptionsFakes()
-    {
-        dawdlex::setMessageBoxHandler([this](const QString& text, dawdlex::MessageSymbol symbol) {
-            messages.push_back({text, symbol});
-        });
-    }
-    ~OptionsFakes() { dawdlex::setMessageBoxHandler({}); }
+    OptionsFakes() = default;
     OptionsFakes(const OptionsFakes&) = delete;
     OptionsFakes& operator=(const OptionsFakes&) = delete;
 
     DesktopServices seams()
     {
         DesktopServices seams;
+        seams.showMessage = [this](const QString& text, dawdlex::MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        };
         seams.setScreenSaverActive = [this](bool active) {
             saverCalls.push_back(active);
             return true;
