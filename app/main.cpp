@@ -1,5 +1,5 @@
-#include "progress/ProgressWindow.h"
-#include "progress/ProgramEnd.h"
+#include "ProgressWindow.h"
+#include "ProgramEnd.h"
 
 #include <QApplication>
 #include <QIcon>

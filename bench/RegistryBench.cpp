@@ -1,9 +1,9 @@
 // Registry speed: the registry API on the real store in a temporary folder, and the calls CRegistry makes
 // for the settings and for renaming a tree. Per-call figures are the benchmark's time per iteration; each
 // iteration is one call unless its name says otherwise.
-#include "bench/BenchStore.h"
-#include "core/SettingsStore.h"
-#include "registry/CRegistry.h"
+#include "BenchStore.h"
+#include "SettingsStore.h"
+#include "CRegistry.h"
 
 #include <benchmark/benchmark.h>
 #include <windows.h>

@@ -12,11 +12,11 @@
 // folder); the settings key is created first so that no welcome box waits for a person. Start-up is timed
 // from DAWDLEX_BENCH_T0 (microseconds of the real-time clock, taken by the caller just before exec) when
 // it is set, else from the start of main.
-#include "bench/TickRecorder.h"
-#include "options/OptionsWindow.h"
-#include "core/SettingsStore.h"
-#include "progress/ProgressWindow.h"
-#include "registry/CRegistry.h"
+#include "TickRecorder.h"
+#include "OptionsWindow.h"
+#include "SettingsStore.h"
+#include "ProgressWindow.h"
+#include "CRegistry.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "core/Conversions.h"
+#include "Conversions.h"
 
 #include <algorithm>
 #include <charconv>

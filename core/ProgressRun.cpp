@@ -1,6 +1,6 @@
-#include "core/ProgressRun.h"
+#include "ProgressRun.h"
 
-#include "core/Conversions.h"
+#include "Conversions.h"
 
 namespace dawdlex {
 

@@ -1,7 +1,7 @@
-#include "core/SettingsStore.h"
+#include "SettingsStore.h"
 
-#include "core/Conversions.h"
-#include "registry/CRegistry.h"
+#include "Conversions.h"
+#include "CRegistry.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Settings.h"
+#include "Settings.h"
 
 namespace dawdlex {
 

@@ -1,8 +1,8 @@
-#include "options/DesktopServices.h"
+#include "DesktopServices.h"
 
-#include "options/FileDialog.h"
-#include "platform/screensaver/ScreenSaver.h"
-#include "platform/shell/Shell.h"
+#include "FileDialog.h"
+#include "ScreenSaver.h"
+#include "Shell.h"
 
 DesktopServices DesktopServices::platformDefaults()
 {

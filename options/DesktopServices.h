@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/MessageBoxes.h"
+#include "MessageBoxes.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,4 +1,4 @@
-#include "options/FileExists.h"
+#include "FileExists.h"
 
 #include <QByteArray>
 

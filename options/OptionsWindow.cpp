@@ -1,7 +1,7 @@
 #include "OptionsWindow.h"
 
-#include "core/Conversions.h"
-#include "core/SettingsStore.h"
+#include "Conversions.h"
+#include "SettingsStore.h"
 #include "MainWindowLink.h"
 #include "FileExists.h"
 #include "PictureBox.h"

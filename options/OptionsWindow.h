@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Settings.h"
-#include "options/DesktopServices.h"
+#include "Settings.h"
+#include "DesktopServices.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "progress/ProgramEnd.h"
+#include "ProgramEnd.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

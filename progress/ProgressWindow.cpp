@@ -1,11 +1,11 @@
-#include "progress/ProgressWindow.h"
+#include "ProgressWindow.h"
 
-#include "core/Conversions.h"
-#include "options/OptionsWindow.h"
-#include "options/PictureBox.h"
-#include "options/WindowFonts.h"
-#include "progress/FramePacer.h"
-#include "progress/TimerAlignment.h"
+#include "Conversions.h"
+#include "OptionsWindow.h"
+#include "PictureBox.h"
+#include "WindowFonts.h"
+#include "FramePacer.h"
+#include "TimerAlignment.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "options/DesktopServices.h"
-#include "options/MainWindowLink.h"
-#include "core/ProgressRun.h"
-#include "core/TickSchedule.h"
+#include "DesktopServices.h"
+#include "MainWindowLink.h"
+#include "ProgressRun.h"
+#include "TickSchedule.h"
 
 #include <QPixmap>
 #include <QWidget>

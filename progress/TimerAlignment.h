@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TickSchedule.h"
+#include "TickSchedule.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "core/ProgressRun.h"
+#include "ProgressRun.h"
 
 #include <gtest/gtest.h>
 

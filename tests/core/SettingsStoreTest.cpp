@@ -1,8 +1,8 @@
-#include "core/SettingsStore.h"
+#include "SettingsStore.h"
 
-#include "registry/CRegistry.h"
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/RawRegistry.h"
+#include "CRegistry.h"
+#include "FreshRegistry.h"
+#include "RawRegistry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "core/TickSchedule.h"
+#include "TickSchedule.h"
 
 #include <gtest/gtest.h>
 

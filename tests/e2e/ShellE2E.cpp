@@ -1,5 +1,5 @@
-#include "options/DesktopServices.h"
-#include "platform/shell/Shell.h"
+#include "DesktopServices.h"
+#include "Shell.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "options/FileDialog.h"
+#include "FileDialog.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,9 @@
-#include "core/SettingsStore.h"
-#include "options/MessageBoxes.h"
-#include "options/OptionsWindow.h"
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/OptionsFakes.h"
-#include "tests/support/RawRegistry.h"
+#include "SettingsStore.h"
+#include "MessageBoxes.h"
+#include "OptionsWindow.h"
+#include "FreshRegistry.h"
+#include "OptionsFakes.h"
+#include "RawRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "options/OptionsWindow.h"
-#include "options/MainWindowLink.h"
-#include "options/MessageBoxes.h"
-#include "options/PictureBox.h"
-#include "tests/support/OptionsFakes.h"
+#include "OptionsWindow.h"
+#include "MainWindowLink.h"
+#include "MessageBoxes.h"
+#include "PictureBox.h"
+#include "OptionsFakes.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
-#include "progress/ProgramEnd.h"
+#include "ProgramEnd.h"
 
-#include "options/OptionsWindow.h"
-#include "core/SettingsStore.h"
-#include "progress/ProgressWindow.h"
-#include "registry/CRegistry.h"
-#include "tests/support/FreshRegistry.h"
+#include "OptionsWindow.h"
+#include "SettingsStore.h"
+#include "ProgressWindow.h"
+#include "CRegistry.h"
+#include "FreshRegistry.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "progress/ProgressWindow.h"
+#include "ProgressWindow.h"
 
-#include "options/OptionsWindow.h"
-#include "options/MessageBoxes.h"
-#include "options/PictureBox.h"
-#include "core/SettingsStore.h"
-#include "registry/CRegistry.h"
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/OptionsFakes.h"
+#include "OptionsWindow.h"
+#include "MessageBoxes.h"
+#include "PictureBox.h"
+#include "SettingsStore.h"
+#include "CRegistry.h"
+#include "FreshRegistry.h"
+#include "OptionsFakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "RegistryFixture.h"
 
 #include "RootKeys.h"
-#include "tests/support/RunningUnderWine.h"
+#include "RunningUnderWine.h"
 
 #include <windows.h>
 #ifndef _WIN32

@@ -2,9 +2,9 @@
 // Options window, change every control to variant A or B, and save, optionally with the disk full from
 // the moment after loading. Usage: reliability_settings_worker A|B [full|nearly-full]
 // Exit status 0 when the run ended normally and the save said nothing to the user.
-#include "options/OptionsWindow.h"
-#include "options/MessageBoxes.h"
-#include "core/SettingsStore.h"
+#include "OptionsWindow.h"
+#include "MessageBoxes.h"
+#include "SettingsStore.h"
 
 #include <winreg_store.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "options/OptionsWindow.h"
-#include "options/MessageBoxes.h"
+#include "OptionsWindow.h"
+#include "MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
