@@ -306,12 +306,12 @@ int main(int argc, char** argv)
     ExposeWatch expose(form, start);
     app.installEventFilter(&expose);
     double firstTickUs = -1;
-    QObject::connect(form.tickTimer, &QTimer::timeout, &form, [&] {
+    QObject::connect(form.tickTimer(), &QTimer::timeout, &form, [&] {
         if (firstTickUs < 0) {
             firstTickUs = microsecondsSince(start);
         }
     });
-    TickRecorder recorder(form.tickTimer, [&form] {
+    TickRecorder recorder(form.tickTimer(), [&form] {
         return form.run().secondBarStep() * dawdlex::ProgressRun::kCycle + form.run().firstBarStep();
     });
 
@@ -333,7 +333,7 @@ int main(int argc, char** argv)
     if (!options.dump.empty()) {
         dumpSamples(recorder.samples(), options.dump);
     }
-    const int interval = options.interval > 0 ? options.interval : form.tickTimer->interval();
+    const int interval = options.interval > 0 ? options.interval : form.tickTimer()->interval();
     report(recorder.samples(), interval, runEnd);
     reportUsage(warmCpuMs, ms(runEnd - warmTime));
     std::printf("\n");

@@ -77,17 +77,17 @@ OptionsWindow::OptionsWindow(DesktopServices seams, QWidget* parent)
 
 void OptionsWindow::buildBanner()
 {
-    bannerPicture = new PictureBox(this);
-    bannerPicture->setGeometry(24, 8, 233, 49);
-    bannerPicture->setAutoFillBackground(true);
-    QPalette white = bannerPicture->palette();
+    m_bannerPicture = new PictureBox(this);
+    m_bannerPicture->setGeometry(24, 8, 233, 49);
+    m_bannerPicture->setAutoFillBackground(true);
+    QPalette white = m_bannerPicture->palette();
     white.setColor(QPalette::Window, Qt::white);
-    bannerPicture->setPalette(white);
-    bannerPicture->setPicture(QPixmap(QStringLiteral(":/dawdlex/banner.svg")));
-    bannerPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand-point.svg")), 12, 9));
-    bannerPicture->setFocusPolicy(Qt::TabFocus);
-    bannerPicture->setAccessibleName(tr("Pendlewick home page"));
-    bannerPicture->setAccessibleDescription(tr("Click to open the maker's home page in your web browser."));
+    m_bannerPicture->setPalette(white);
+    m_bannerPicture->setPicture(QPixmap(QStringLiteral(":/dawdlex/banner.svg")));
+    m_bannerPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand-point.svg")), 12, 9));
+    m_bannerPicture->setFocusPolicy(Qt::TabFocus);
+    m_bannerPicture->setAccessibleName(tr("Pendlewick home page"));
+    m_bannerPicture->setAccessibleDescription(tr("Click to open the maker's home page in your web browser."));
 
     QLabel* credits = makeLabel(tr("Dawdlex is a free program by Pendlewick."), QRect(304, 32, 273, 17),
                                 FontWeight::Bold, this);
@@ -103,18 +103,18 @@ void OptionsWindow::buildMessagesFrame()
     messagesFrame->setGeometry(24, 64, 273, 217);
 
     makeLabel(QStringLiteral("Title:"), QRect(8, 24, 65, 17), FontWeight::Bold, messagesFrame);
-    titleEdit = makeTextBox(QString::fromStdString(m_settings.title), QRect(8, 40, 233, 19), messagesFrame);
+    m_titleEdit = makeTextBox(QString::fromStdString(m_settings.title), QRect(8, 40, 233, 19), messagesFrame);
     makeLabel(QStringLiteral("Status:"), QRect(8, 72, 65, 17), FontWeight::Bold, messagesFrame);
     makeLabel(QStringLiteral("Delay:"), QRect(184, 72, 41, 17), FontWeight::Bold, messagesFrame);
-    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
+    for (std::size_t i = 0; i < m_statusEdits.size(); ++i) {
         const int top = 88 + 16 * int(i);
-        statusEdits[i] = makeTextBox(QString::fromStdString(m_settings.statuses[i]), QRect(8, top, 169, 19),
-                                     messagesFrame);
-        delayEdits[i] =
+        m_statusEdits[i] = makeTextBox(QString::fromStdString(m_settings.statuses[i]), QRect(8, top, 169, 19),
+                                       messagesFrame);
+        m_delayEdits[i] =
             makeTextBox(QString::fromStdString(m_settings.delays[i]), QRect(184, top, 57, 19), messagesFrame);
     }
     makeLabel(QStringLiteral("Button Text:"), QRect(8, 176, 105, 17), FontWeight::Bold, messagesFrame);
-    buttonTextEdit =
+    m_buttonTextEdit =
         makeTextBox(QString::fromStdString(m_settings.buttonText), QRect(8, 192, 233, 19), messagesFrame);
 }
 
@@ -123,47 +123,48 @@ void OptionsWindow::buildAppearanceFrame()
     auto* appearanceFrame = new QGroupBox(QStringLiteral("Appearance:"), this);
     appearanceFrame->setGeometry(304, 64, 273, 145);
 
-    dualBarsCheck = new QCheckBox(QStringLiteral("Dual progress bars"), appearanceFrame);
-    dualBarsCheck->setGeometry(16, 24, 145, 17);
-    dualBarsCheck->setChecked(m_settings.dualBars);
-    disableSaverCheck = new QCheckBox(QStringLiteral("Disable Screen Saver"), appearanceFrame);
-    disableSaverCheck->setGeometry(16, 48, 145, 17);
-    disableSaverCheck->setChecked(m_settings.disableScreenSaver);
+    m_dualBarsCheck = new QCheckBox(QStringLiteral("Dual progress bars"), appearanceFrame);
+    m_dualBarsCheck->setGeometry(16, 24, 145, 17);
+    m_dualBarsCheck->setChecked(m_settings.dualBars);
+    m_disableSaverCheck = new QCheckBox(QStringLiteral("Disable Screen Saver"), appearanceFrame);
+    m_disableSaverCheck->setGeometry(16, 48, 145, 17);
+    m_disableSaverCheck->setChecked(m_settings.disableScreenSaver);
 
     makeLabel(QStringLiteral("Icon"), QRect(24, 72, 33, 17), FontWeight::Normal, appearanceFrame);
-    iconChoice = new QComboBox(appearanceFrame);
-    iconChoice->setGeometry(56, 72, 129, 21);
-    iconChoice->setEditable(false);
+    m_iconChoice = new QComboBox(appearanceFrame);
+    m_iconChoice->setGeometry(56, 72, 129, 21);
+    m_iconChoice->setEditable(false);
 
     QLabel* customIconLabel = makeLabel(QStringLiteral("Custom Icon (32x32)"), QRect(8, 96, 49, 41),
                                         FontWeight::Normal, appearanceFrame);
     customIconLabel->setWordWrap(true);
-    customIconPathEdit = makeTextBox(QString::fromStdString(m_settings.customIconPath),
-                                     QRect(56, 104, 169, 19), appearanceFrame);
+    m_customIconPathEdit = makeTextBox(QString::fromStdString(m_settings.customIconPath),
+                                       QRect(56, 104, 169, 19), appearanceFrame);
 
-    browseButton = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, appearanceFrame);
-    browseButton->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
-    browseButton->setIconSize(QSize(16, 16));
-    browseButton->setToolTip(tr("Choose a picture file"));
-    browseButton->setAccessibleName(tr("Browse for a custom icon file"));
+    m_browseButton = makeButton(QString(), QRect(232, 96, 25, 25), FontWeight::Normal, appearanceFrame);
+    m_browseButton->setIcon(QIcon(QStringLiteral(":/dawdlex/browse.svg")));
+    m_browseButton->setIconSize(QSize(16, 16));
+    m_browseButton->setToolTip(tr("Choose a picture file"));
+    m_browseButton->setAccessibleName(tr("Browse for a custom icon file"));
 }
 
 void OptionsWindow::buildButtons()
 {
-    websiteButton = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
-                               FontWeight::Normal, this);
-    applyButton = makeButton(QStringLiteral("&Apply"), QRect(344, 256, 89, 25), FontWeight::Bold, this);
-    okButton = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
+    m_websiteButton = makeButton(QStringLiteral("More Free Stuff - Visit Website"), QRect(344, 216, 193, 25),
+                                 FontWeight::Normal, this);
+    m_applyButton = makeButton(QStringLiteral("&Apply"), QRect(344, 256, 89, 25), FontWeight::Bold, this);
+    m_okButton = makeButton(QStringLiteral("&OK"), QRect(456, 256, 81, 25), FontWeight::Bold, this);
 }
 
 void OptionsWindow::setFocusOrder()
 {
-    QList<QWidget*> order{titleEdit};
-    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
-        order << statusEdits[i] << delayEdits[i];
+    QList<QWidget*> order{m_titleEdit};
+    for (std::size_t i = 0; i < m_statusEdits.size(); ++i) {
+        order << m_statusEdits[i] << m_delayEdits[i];
     }
-    order << buttonTextEdit << dualBarsCheck << disableSaverCheck << iconChoice << customIconPathEdit
-          << browseButton << websiteButton << applyButton << okButton << bannerPicture;
+    order << m_buttonTextEdit << m_dualBarsCheck << m_disableSaverCheck << m_iconChoice
+          << m_customIconPathEdit << m_browseButton << m_websiteButton << m_applyButton << m_okButton
+          << m_bannerPicture;
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -177,35 +178,35 @@ void OptionsWindow::connectHandlers()
         connect(box, &QLineEdit::textChanged, this,
                 [&setting](const QString& text) { setting = text.toStdString(); });
     };
-    keepText(titleEdit, m_settings.title);
-    keepText(buttonTextEdit, m_settings.buttonText);
-    keepText(customIconPathEdit, m_settings.customIconPath);
-    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
-        keepText(statusEdits[i], m_settings.statuses[i]);
-        connect(delayEdits[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
+    keepText(m_titleEdit, m_settings.title);
+    keepText(m_buttonTextEdit, m_settings.buttonText);
+    keepText(m_customIconPathEdit, m_settings.customIconPath);
+    for (std::size_t i = 0; i < m_statusEdits.size(); ++i) {
+        keepText(m_statusEdits[i], m_settings.statuses[i]);
+        connect(m_delayEdits[i], &QLineEdit::textChanged, this, [this, i] { onDelayEdited(int(i)); });
     }
-    connect(dualBarsCheck, &QCheckBox::toggled, this,
+    connect(m_dualBarsCheck, &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.dualBars = checked; });
-    connect(disableSaverCheck, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
-    connect(iconChoice, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
-    connect(okButton, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
-    connect(applyButton, &QPushButton::clicked, this, &OptionsWindow::onApplyClicked);
-    connect(websiteButton, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
-    connect(browseButton, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
-    connect(bannerPicture, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
+    connect(m_disableSaverCheck, &QCheckBox::toggled, this, &OptionsWindow::onScreenSaverToggled);
+    connect(m_iconChoice, &QComboBox::currentIndexChanged, this, &OptionsWindow::onIconChoiceChanged);
+    connect(m_okButton, &QPushButton::clicked, this, &OptionsWindow::onOkClicked);
+    connect(m_applyButton, &QPushButton::clicked, this, &OptionsWindow::onApplyClicked);
+    connect(m_websiteButton, &QPushButton::clicked, this, &OptionsWindow::onWebsiteClicked);
+    connect(m_browseButton, &QPushButton::clicked, this, &OptionsWindow::onBrowseClicked);
+    connect(m_bannerPicture, &PictureBox::clicked, this, &OptionsWindow::onBannerClicked);
 }
 
 void OptionsWindow::showSettings(const Settings& settings)
 {
-    titleEdit->setText(QString::fromStdString(settings.title));
-    dualBarsCheck->setChecked(settings.dualBars);
-    disableSaverCheck->setChecked(settings.disableScreenSaver);
-    iconChoice->setCurrentIndex(settings.icon);
-    customIconPathEdit->setText(QString::fromStdString(settings.customIconPath));
-    buttonTextEdit->setText(QString::fromStdString(settings.buttonText));
-    for (std::size_t i = 0; i < statusEdits.size(); ++i) {
-        statusEdits[i]->setText(QString::fromStdString(settings.statuses[i]));
-        delayEdits[i]->setText(QString::fromStdString(settings.delays[i]));
+    m_titleEdit->setText(QString::fromStdString(settings.title));
+    m_dualBarsCheck->setChecked(settings.dualBars);
+    m_disableSaverCheck->setChecked(settings.disableScreenSaver);
+    m_iconChoice->setCurrentIndex(settings.icon);
+    m_customIconPathEdit->setText(QString::fromStdString(settings.customIconPath));
+    m_buttonTextEdit->setText(QString::fromStdString(settings.buttonText));
+    for (std::size_t i = 0; i < m_statusEdits.size(); ++i) {
+        m_statusEdits[i]->setText(QString::fromStdString(settings.statuses[i]));
+        m_delayEdits[i]->setText(QString::fromStdString(settings.delays[i]));
     }
 }
 
@@ -233,9 +234,9 @@ void OptionsWindow::saveStoredSettings() const
 void OptionsWindow::fillIconList()
 {
     for (const char* entry : kIconEntries) {
-        iconChoice->addItem(QString::fromLatin1(entry));
+        m_iconChoice->addItem(QString::fromLatin1(entry));
     }
-    iconChoice->setCurrentIndex(0);
+    m_iconChoice->setCurrentIndex(0);
 }
 
 void OptionsWindow::onOkClicked()
@@ -296,7 +297,7 @@ void OptionsWindow::onBrowseClicked()
     const QString path =
         m_seams.browseForFile(QString::fromLatin1(kIconFilter), QStringLiteral("ico"), QString(), 0, this);
     if (!path.isEmpty()) {
-        customIconPathEdit->setText(path);
+        m_customIconPathEdit->setText(path);
     }
 }
 
@@ -322,7 +323,7 @@ void OptionsWindow::onBannerClicked()
 // Setting the corrected text raises this handler once more, nested; it then finds the text valid.
 void OptionsWindow::onDelayEdited(int phase)
 {
-    QLineEdit* box = delayEdits.at(std::size_t(phase));
+    QLineEdit* box = m_delayEdits.at(std::size_t(phase));
     if (const auto corrected = correctedDelay(box->text().toStdString())) {
         box->setText(QString::fromStdString(*corrected));
     }

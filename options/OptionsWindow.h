@@ -47,20 +47,20 @@ public:
     // Stores what the controls hold; says nothing when that fails.
     void saveStoredSettings() const;
 
-    // The controls, named as the settings they hold.
-    QLineEdit* titleEdit = nullptr;
-    QLineEdit* buttonTextEdit = nullptr;
-    QLineEdit* customIconPathEdit = nullptr;
-    std::array<QLineEdit*, 5> statusEdits{};
-    std::array<QLineEdit*, 5> delayEdits{};
-    QCheckBox* dualBarsCheck = nullptr;
-    QCheckBox* disableSaverCheck = nullptr;
-    QComboBox* iconChoice = nullptr;
-    QPushButton* okButton = nullptr;      // OK
-    QPushButton* applyButton = nullptr;   // Apply
-    QPushButton* websiteButton = nullptr; // the website
-    QPushButton* browseButton = nullptr;  // browse for a picture file
-    PictureBox* bannerPicture = nullptr;  // the banner
+    // The controls, for tests that drive the window as a user would.
+    QLineEdit* titleEdit() const { return m_titleEdit; }
+    QLineEdit* buttonTextEdit() const { return m_buttonTextEdit; }
+    QLineEdit* customIconPathEdit() const { return m_customIconPathEdit; }
+    const std::array<QLineEdit*, 5>& statusEdits() const { return m_statusEdits; }
+    const std::array<QLineEdit*, 5>& delayEdits() const { return m_delayEdits; }
+    QCheckBox* dualBarsCheck() const { return m_dualBarsCheck; }
+    QCheckBox* disableSaverCheck() const { return m_disableSaverCheck; }
+    QComboBox* iconChoice() const { return m_iconChoice; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* applyButton() const { return m_applyButton; }
+    QPushButton* websiteButton() const { return m_websiteButton; }
+    QPushButton* browseButton() const { return m_browseButton; }
+    PictureBox* bannerPicture() const { return m_bannerPicture; }
 
     // Event handlers.
     void fillIconList();
@@ -97,6 +97,19 @@ private:
     DesktopServices m_seams;
     MainWindowLink* m_mainWindow = nullptr;
     Settings m_settings;
+    QLineEdit* m_titleEdit = nullptr;
+    QLineEdit* m_buttonTextEdit = nullptr;
+    QLineEdit* m_customIconPathEdit = nullptr;
+    std::array<QLineEdit*, 5> m_statusEdits{};
+    std::array<QLineEdit*, 5> m_delayEdits{};
+    QCheckBox* m_dualBarsCheck = nullptr;
+    QCheckBox* m_disableSaverCheck = nullptr;
+    QComboBox* m_iconChoice = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_applyButton = nullptr;
+    QPushButton* m_websiteButton = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    PictureBox* m_bannerPicture = nullptr;
 };
 
 // The filter the icon file chooser offers.

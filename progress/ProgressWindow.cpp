@@ -53,34 +53,34 @@ ProgressWindow::~ProgressWindow() = default;
 
 void ProgressWindow::buildControls()
 {
-    statusLabel = new QLabel(QStringLiteral("Processing..."), this);
-    statusLabel->setGeometry(56, 24, 353, 17);
-    statusLabel->setFont(dialogFont(FontWeight::Bold));
-    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_statusLabel = new QLabel(QStringLiteral("Processing..."), this);
+    m_statusLabel->setGeometry(56, 24, 353, 17);
+    m_statusLabel->setFont(dialogFont(FontWeight::Bold));
+    m_statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    bars[0] = makeBar(QRect(56, 40, 353, 17), this);
-    bars[1] = makeBar(QRect(56, 64, 353, 17), this);
+    m_bars[0] = makeBar(QRect(56, 40, 353, 17), this);
+    m_bars[1] = makeBar(QRect(56, 64, 353, 17), this);
 
-    iconPicture = new PictureBox(this);
-    iconPicture->setGeometry(16, 40, 33, 33);
-    iconPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand.svg")), 12, 9));
-    iconPicture->setToolTip(QStringLiteral("Click here for options."));
-    iconPicture->setFocusPolicy(Qt::TabFocus);
-    iconPicture->setAccessibleName(tr("Options"));
-    iconPicture->setAccessibleDescription(tr("Click to open the Options window."));
-    connect(iconPicture, &PictureBox::clicked, this, &ProgressWindow::onIconClicked);
+    m_iconPicture = new PictureBox(this);
+    m_iconPicture->setGeometry(16, 40, 33, 33);
+    m_iconPicture->setCursor(QCursor(QPixmap(QStringLiteral(":/dawdlex/hand.svg")), 12, 9));
+    m_iconPicture->setToolTip(QStringLiteral("Click here for options."));
+    m_iconPicture->setFocusPolicy(Qt::TabFocus);
+    m_iconPicture->setAccessibleName(tr("Options"));
+    m_iconPicture->setAccessibleDescription(tr("Click to open the Options window."));
+    connect(m_iconPicture, &PictureBox::clicked, this, &ProgressWindow::onIconClicked);
 
-    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setGeometry(160, 96, 113, 25);
-    cancelButton->setFont(dialogFont(FontWeight::Bold));
-    connect(cancelButton, &QPushButton::clicked, this, &ProgressWindow::onCancelClicked);
-    setTabOrder(cancelButton, iconPicture);
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancelButton->setGeometry(160, 96, 113, 25);
+    m_cancelButton->setFont(dialogFont(FontWeight::Bold));
+    connect(m_cancelButton, &QPushButton::clicked, this, &ProgressWindow::onCancelClicked);
+    setTabOrder(m_cancelButton, m_iconPicture);
 
     // Precise, so that short delays tick close to their interval; interval 0 means no ticks, so the timer
     // is started only once an interval is set.
-    tickTimer = new QTimer(this);
-    tickTimer->setTimerType(Qt::PreciseTimer);
-    connect(tickTimer, &QTimer::timeout, this, &ProgressWindow::onTimerFired);
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_tickTimer, &QTimer::timeout, this, &ProgressWindow::onTimerFired);
     m_pacer = new FramePacer(this);
     m_alignment = new TimerAlignment(this);
 }
@@ -133,7 +133,7 @@ void ProgressWindow::start()
 void ProgressWindow::enableTimer()
 {
     m_timerEnabled = true;
-    if (tickTimer->interval() > 0) {
+    if (m_tickTimer->interval() > 0) {
         startTickTimer();
     }
 }
@@ -144,7 +144,7 @@ void ProgressWindow::endProgram()
         return;
     }
     m_unloaded = true;
-    tickTimer->stop();
+    m_tickTimer->stop();
     m_alignment->stopped();
     saveSettings();
     if (m_options) {
@@ -182,11 +182,11 @@ void ProgressWindow::onTimerFired()
 {
     const auto now = TickSchedule::Clock::now();
     m_alignment->fired(now);
-    const std::int32_t interval = tickTimer->interval();
+    const std::int32_t interval = m_tickTimer->interval();
     for (int owed = m_schedule.due(now); owed > 0 && !m_unloaded; --owed) {
         onTick();
         // A new phase's delay starts a new schedule; what the old one still owed is not carried over.
-        if (tickTimer->interval() != interval) {
+        if (m_tickTimer->interval() != interval) {
             return;
         }
     }
@@ -213,8 +213,8 @@ std::int32_t ProgressWindow::currentPhase() const
 
 void ProgressWindow::setStatusCaption(const QString& text)
 {
-    if (statusLabel->text() != text) {
-        statusLabel->setText(text);
+    if (m_statusLabel->text() != text) {
+        m_statusLabel->setText(text);
     }
 }
 
@@ -222,12 +222,12 @@ void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
 {
     // The same delay again (every phase at one delay, or Apply) keeps the running rhythm: restarting
     // would add the handler's own lateness to every phase.
-    if (tickTimer->isActive() && tickTimer->interval() == milliseconds) {
+    if (m_tickTimer->isActive() && m_tickTimer->interval() == milliseconds) {
         return;
     }
-    tickTimer->setInterval(milliseconds);
+    m_tickTimer->setInterval(milliseconds);
     if (milliseconds <= 0) {
-        tickTimer->stop();
+        m_tickTimer->stop();
         m_alignment->stopped();
         return;
     }
@@ -238,9 +238,9 @@ void ProgressWindow::setTimerInterval(std::int32_t milliseconds)
 
 void ProgressWindow::startTickTimer()
 {
-    const auto interval = std::chrono::milliseconds(tickTimer->interval());
+    const auto interval = std::chrono::milliseconds(m_tickTimer->interval());
     m_alignment->started(interval, TickSchedule::Clock::now());
-    tickTimer->start();
+    m_tickTimer->start();
     m_schedule.start(interval);
 }
 
@@ -251,17 +251,17 @@ void ProgressWindow::setWindowCaption(const QString& text)
 
 void ProgressWindow::setButtonCaption(const QString& text)
 {
-    cancelButton->setText(text);
+    m_cancelButton->setText(text);
 }
 
 void ProgressWindow::setSecondBarVisible(bool visible)
 {
-    bars[1]->setVisible(visible);
+    m_bars[1]->setVisible(visible);
 }
 
 void ProgressWindow::showBuiltInIcon(int index)
 {
-    iconPicture->setPicture(m_builtInIcons.at(std::size_t(index)));
+    m_iconPicture->setPicture(m_builtInIcons.at(std::size_t(index)));
 }
 
 bool ProgressWindow::showIconFile(const QString& path)
@@ -271,7 +271,7 @@ bool ProgressWindow::showIconFile(const QString& path)
     if (image.isNull()) {
         return false;
     }
-    iconPicture->setPicture(QPixmap::fromImage(image));
+    m_iconPicture->setPicture(QPixmap::fromImage(image));
     return true;
 }
 
@@ -287,7 +287,7 @@ void ProgressWindow::setTickInterval(std::int32_t milliseconds)
 
 void ProgressWindow::showBarValue(int bar, float value)
 {
-    m_pacer->setValue(bars.at(std::size_t(bar)), int(value));
+    m_pacer->setValue(m_bars.at(std::size_t(bar)), int(value));
 }
 
 } // namespace dawdlex

@@ -36,12 +36,12 @@ public:
                             QWidget* parent = nullptr);
     ~ProgressWindow() override;
 
-    // The controls.
-    QLabel* statusLabel = nullptr;
-    std::array<QProgressBar*, 2> bars{};
-    PictureBox* iconPicture = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QTimer* tickTimer = nullptr;
+    // The controls and the timer, for tests that drive the window as a user would.
+    QLabel* statusLabel() const { return m_statusLabel; }
+    const std::array<QProgressBar*, 2>& bars() const { return m_bars; }
+    PictureBox* iconPicture() const { return m_iconPicture; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    QTimer* tickTimer() const { return m_tickTimer; }
 
     // The Options window; null until start has run.
     OptionsWindow* options() const { return m_options.get(); }
@@ -83,11 +83,17 @@ private:
     void buildControls();
     void loadBuiltInIcons();
     void enableTimer();
-    // Starts tickTimer at its interval, with the schedules that follow it.
+    // Starts the tick timer at its interval, with the schedules that follow it.
     void startTickTimer();
-    // tickTimer's event: the ticks it owes, so that the run keeps its rhythm when the event loop was late.
+    // The tick timer's event: the ticks it owes, so that the run keeps its rhythm when the event loop was
+    // late.
     void onTimerFired();
 
+    QLabel* m_statusLabel = nullptr;
+    std::array<QProgressBar*, 2> m_bars{};
+    PictureBox* m_iconPicture = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QTimer* m_tickTimer = nullptr;
     DesktopServices m_seams;
     std::unique_ptr<OptionsWindow> m_options;
     ProgressRun m_run;

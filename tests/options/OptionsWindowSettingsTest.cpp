@@ -72,33 +72,33 @@ TEST_F(OptionsWindowSettingsTest, FirstStartWelcomesAndKeepsTheDefaults)
 TEST_F(OptionsWindowSettingsTest, SecondStartShowsWhatTheControlsHeldSilently)
 {
     savedRun([](OptionsWindow& form) {
-        form.titleEdit->setText(QStringLiteral("Défragmentation"));
-        form.buttonTextEdit->clear();
+        form.titleEdit()->setText(QStringLiteral("Défragmentation"));
+        form.buttonTextEdit()->clear();
         for (std::size_t i = 0; i < 5; ++i) {
-            form.statusEdits[i]->setText(QStringLiteral("Phase %1").arg(i));
-            form.delayEdits[i]->setText(QString::number(100 * (i + 1)));
+            form.statusEdits()[i]->setText(QStringLiteral("Phase %1").arg(i));
+            form.delayEdits()[i]->setText(QString::number(100 * (i + 1)));
         }
-        form.delayEdits[4]->setText(QStringLiteral("0"));
-        form.dualBarsCheck->setChecked(false);
-        form.disableSaverCheck->setChecked(true);
-        form.iconChoice->setCurrentIndex(7);
+        form.delayEdits()[4]->setText(QStringLiteral("0"));
+        form.dualBarsCheck()->setChecked(false);
+        form.disableSaverCheck()->setChecked(true);
+        form.iconChoice()->setCurrentIndex(7);
     });
     EXPECT_EQ(storedBytes("Speed4"), "1\0"s) << "the corrected delay";
 
     auto form = start();
 
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(form->titleEdit->text(), QStringLiteral("Défragmentation"));
-    EXPECT_EQ(form->buttonTextEdit->text(), "");
+    EXPECT_EQ(form->titleEdit()->text(), QStringLiteral("Défragmentation"));
+    EXPECT_EQ(form->buttonTextEdit()->text(), "");
     for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(form->statusEdits[i]->text(), QStringLiteral("Phase %1").arg(i));
-        EXPECT_EQ(form->delayEdits[i]->text(), QString::number(100 * (i + 1)));
+        EXPECT_EQ(form->statusEdits()[i]->text(), QStringLiteral("Phase %1").arg(i));
+        EXPECT_EQ(form->delayEdits()[i]->text(), QString::number(100 * (i + 1)));
     }
-    EXPECT_EQ(form->delayEdits[4]->text(), "1");
-    EXPECT_FALSE(form->dualBarsCheck->isChecked());
-    EXPECT_TRUE(form->disableSaverCheck->isChecked());
-    EXPECT_EQ(form->iconChoice->currentIndex(), 7);
-    EXPECT_EQ(form->customIconPathEdit->text(), "");
+    EXPECT_EQ(form->delayEdits()[4]->text(), "1");
+    EXPECT_FALSE(form->dualBarsCheck()->isChecked());
+    EXPECT_TRUE(form->disableSaverCheck()->isChecked());
+    EXPECT_EQ(form->iconChoice()->currentIndex(), 7);
+    EXPECT_EQ(form->customIconPathEdit()->text(), "");
     // The loaded screen-saver choice acts at once; the hidden window opens no file dialog.
     EXPECT_EQ(saverCalls, std::vector<bool>{false});
     EXPECT_EQ(browseCalls, 0);
@@ -112,12 +112,12 @@ TEST_F(OptionsWindowSettingsTest, TextsAControlCannotHoldAreSavedAsTheControlHol
     setRaw(kSubKey, "ButtonText", REG_SZ, {broken.begin(), broken.end()});
 
     auto form = start();
-    EXPECT_TRUE(huge.starts_with(form->titleEdit->text().toStdString()));
-    EXPECT_FALSE(form->titleEdit->text().isEmpty());
-    EXPECT_EQ(form->buttonTextEdit->text(), QStringLiteral("caf\uFFFD \uFFFD"));
+    EXPECT_TRUE(huge.starts_with(form->titleEdit()->text().toStdString()));
+    EXPECT_FALSE(form->titleEdit()->text().isEmpty());
+    EXPECT_EQ(form->buttonTextEdit()->text(), QStringLiteral("caf\uFFFD \uFFFD"));
 
     form->saveStoredSettings();
-    EXPECT_EQ(storedBytes("Title"), form->titleEdit->text().toStdString() + '\0');
+    EXPECT_EQ(storedBytes("Title"), form->titleEdit()->text().toStdString() + '\0');
     EXPECT_EQ(storedBytes("ButtonText"), "caf\xef\xbf\xbd \xef\xbf\xbd\0"s);
 }
 

@@ -73,8 +73,8 @@ TEST_F(OptionsWindowTest, StartsWithTheDefaultSettingsAndTheEightIconEntries)
     EXPECT_FALSE(form.isVisible());
     expectDefaults(form);
     QStringList entries;
-    for (int i = 0; i < form.iconChoice->count(); ++i)
-        entries << form.iconChoice->itemText(i);
+    for (int i = 0; i < form.iconChoice()->count(); ++i)
+        entries << form.iconChoice()->itemText(i);
     EXPECT_EQ(entries,
               (QStringList{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"}));
     EXPECT_EQ(browseCalls, 0);
@@ -89,20 +89,20 @@ TEST_F(OptionsWindowTest, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
     EXPECT_EQ(form.minimumSize(), QSize(589, 292));
     EXPECT_EQ(form.maximumSize(), QSize(589, 292));
     EXPECT_EQ(form.windowTitle(), "Options");
-    EXPECT_EQ(form.bannerPicture->cursor().hotSpot(), QPoint(12, 9));
+    EXPECT_EQ(form.bannerPicture()->cursor().hotSpot(), QPoint(12, 9));
 
     form.show();
     QApplication::setActiveWindow(&form);
-    form.titleEdit->setFocus();
+    form.titleEdit()->setFocus();
     std::vector<QWidget*> expected;
-    for (std::size_t i = 0; i < form.statusEdits.size(); ++i) {
-        expected.push_back(form.statusEdits[i]);
-        expected.push_back(form.delayEdits[i]);
+    for (std::size_t i = 0; i < form.statusEdits().size(); ++i) {
+        expected.push_back(form.statusEdits()[i]);
+        expected.push_back(form.delayEdits()[i]);
     }
     for (QWidget* w : std::initializer_list<QWidget*>{
-             form.buttonTextEdit, form.dualBarsCheck, form.disableSaverCheck, form.iconChoice,
-             form.customIconPathEdit, form.browseButton, form.websiteButton, form.applyButton, form.okButton,
-             form.bannerPicture, form.titleEdit}) {
+             form.buttonTextEdit(), form.dualBarsCheck(), form.disableSaverCheck(), form.iconChoice(),
+             form.customIconPathEdit(), form.browseButton(), form.websiteButton(), form.applyButton(),
+             form.okButton(), form.bannerPicture(), form.titleEdit()}) {
         expected.push_back(w);
     }
     for (QWidget* next : expected) {
@@ -114,7 +114,7 @@ TEST_F(OptionsWindowTest, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
 TEST_F(OptionsWindowTest, TypingIntoADelayBoxIsCorrectedAtOnce)
 {
     form.show();
-    QLineEdit* box = form.delayEdits[1];
+    QLineEdit* box = form.delayEdits()[1];
 
     box->setFocus();
     box->selectAll();
@@ -143,7 +143,7 @@ TEST_F(OptionsWindowTest, SettingADelayByProgramIsCorrectedToo)
 {
     // "5abc": its number lies within range.
     for (const auto& [given, kept] : {std::pair{"0", "1"}, {"70000", "50000"}, {"5abc", "5abc"}}) {
-        for (QLineEdit* box : form.delayEdits) {
+        for (QLineEdit* box : form.delayEdits()) {
             box->setText(given);
             EXPECT_EQ(box->text(), kept) << given;
         }
@@ -153,13 +153,13 @@ TEST_F(OptionsWindowTest, SettingADelayByProgramIsCorrectedToo)
 TEST_F(OptionsWindowTest, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
 {
     mainWindow.phase = 2;
-    form.titleEdit->setText("Busy");
-    form.buttonTextEdit->setText("Stop");
-    form.delayEdits[2]->setText("3.5");
-    form.dualBarsCheck->setChecked(false);
-    form.iconChoice->setCurrentIndex(3);
+    form.titleEdit()->setText("Busy");
+    form.buttonTextEdit()->setText("Stop");
+    form.delayEdits()[2]->setText("3.5");
+    form.dualBarsCheck()->setChecked(false);
+    form.iconChoice()->setCurrentIndex(3);
 
-    form.applyButton->click();
+    form.applyButton()->click();
 
     EXPECT_EQ(mainWindow.status, "Updating...");
     EXPECT_EQ(mainWindow.interval, 4);
@@ -169,8 +169,8 @@ TEST_F(OptionsWindowTest, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
     EXPECT_EQ(mainWindow.builtIn, 3);
     EXPECT_EQ(mainWindow.phase, 2) << "Apply never moves the run";
 
-    form.dualBarsCheck->setChecked(true);
-    form.applyButton->click();
+    form.dualBarsCheck()->setChecked(true);
+    form.applyButton()->click();
     EXPECT_EQ(mainWindow.secondBar, true);
     EXPECT_TRUE(messages.empty());
 }
@@ -184,16 +184,16 @@ TEST_F(OptionsWindowTest, ApplyWithACustomIconFollowsThePictureRule)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
 
-    form.customIconPathEdit->setText(dir.filePath("missing.ico"));
-    form.iconChoice->setCurrentIndex(7);
-    form.applyButton->click();
+    form.customIconPathEdit()->setText(dir.filePath("missing.ico"));
+    form.iconChoice()->setCurrentIndex(7);
+    form.applyButton()->click();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
     EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
     EXPECT_EQ(mainWindow.file, "");
     EXPECT_EQ(mainWindow.caption, "Processing...") << "the steps before the picture still ran";
 
-    form.customIconPathEdit->setText(existing);
+    form.customIconPathEdit()->setText(existing);
     mainWindow.fileLoads = false;
     EXPECT_FALSE(form.applyChosenIcon());
     ASSERT_EQ(messages.size(), 2u);
@@ -209,16 +209,16 @@ TEST_F(OptionsWindowTest, ApplyWithACustomIconFollowsThePictureRule)
 TEST_F(OptionsWindowTest, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
 {
     form.show();
-    form.titleEdit->setText("Unapplied");
-    form.statusEdits[3]->setText("More...");
+    form.titleEdit()->setText("Unapplied");
+    form.statusEdits()[3]->setText("More...");
     EXPECT_FALSE(form.close()) << "a close request is refused";
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.titleEdit->text(), "Unapplied");
-    EXPECT_EQ(form.statusEdits[3]->text(), "More...");
+    EXPECT_EQ(form.titleEdit()->text(), "Unapplied");
+    EXPECT_EQ(form.statusEdits()[3]->text(), "More...");
     EXPECT_EQ(mainWindow.caption, "") << "closing applies nothing";
 
     form.show();
-    form.okButton->click();
+    form.okButton()->click();
     EXPECT_EQ(mainWindow.caption, "Unapplied");
     EXPECT_FALSE(form.isVisible());
 }
@@ -226,12 +226,12 @@ TEST_F(OptionsWindowTest, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
 TEST_F(OptionsWindowTest, EnterAndEscapePressNothing)
 {
     form.show();
-    QSignalSpy ok(form.okButton, &QPushButton::clicked);
-    QSignalSpy apply(form.applyButton, &QPushButton::clicked);
-    QSignalSpy website(form.websiteButton, &QPushButton::clicked);
-    QSignalSpy browse(form.browseButton, &QPushButton::clicked);
+    QSignalSpy ok(form.okButton(), &QPushButton::clicked);
+    QSignalSpy apply(form.applyButton(), &QPushButton::clicked);
+    QSignalSpy website(form.websiteButton(), &QPushButton::clicked);
+    QSignalSpy browse(form.browseButton(), &QPushButton::clicked);
     for (QLineEdit* box :
-         {form.titleEdit, form.statusEdits[0], form.delayEdits[0], form.customIconPathEdit}) {
+         {form.titleEdit(), form.statusEdits()[0], form.delayEdits()[0], form.customIconPathEdit()}) {
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(box, Qt::Key_Enter);
@@ -244,49 +244,50 @@ TEST_F(OptionsWindowTest, EnterAndEscapePressNothing)
 
 TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnce)
 {
-    form.disableSaverCheck->click();
-    form.disableSaverCheck->click();
-    form.disableSaverCheck->setChecked(true);
+    form.disableSaverCheck()->click();
+    form.disableSaverCheck()->click();
+    form.disableSaverCheck()->setChecked(true);
     EXPECT_EQ(saverCalls, (std::vector<bool>{false, true, false}));
-    form.applyButton->click();
+    form.applyButton()->click();
     EXPECT_EQ(saverCalls.size(), 3u) << "Apply leaves the screen saver alone";
 }
 
 TEST_F(OptionsWindowTest, WebsiteButtonAndBannerOpenTheHomePage)
 {
     form.show();
-    form.websiteButton->click();
-    QTest::mouseClick(form.bannerPicture, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(form.bannerPicture, Qt::Key_Space);
+    form.websiteButton()->click();
+    QTest::mouseClick(form.bannerPicture(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(form.bannerPicture(), Qt::Key_Space);
     EXPECT_EQ(opened, (std::vector<QString>{MakerHomePage, MakerHomePage, MakerHomePage}));
 }
 
 TEST_F(OptionsWindowTest, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
 {
-    form.iconChoice->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 0) << "hidden";
 
-    form.iconChoice->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(0);
     form.show();
-    form.iconChoice->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 1);
     EXPECT_EQ(browseFilter, kIconFilter);
     EXPECT_EQ(browseExt, "ico");
-    EXPECT_EQ(form.customIconPathEdit->text(), "") << "cancelled";
-    EXPECT_EQ(form.iconChoice->currentIndex(), 7);
+    EXPECT_EQ(form.customIconPathEdit()->text(), "") << "cancelled";
+    EXPECT_EQ(form.iconChoice()->currentIndex(), 7);
 
     chosenFile = "/pictures/mine.ico";
-    form.iconChoice->setCurrentIndex(0);
-    form.iconChoice->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 2);
-    EXPECT_EQ(form.customIconPathEdit->text(), chosenFile);
-    form.iconChoice->setCurrentIndex(0);
-    form.iconChoice->setCurrentIndex(7);
+    EXPECT_EQ(form.customIconPathEdit()->text(), chosenFile);
+    form.iconChoice()->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 2) << "a path is already there";
 
     chosenFile.clear();
-    form.browseButton->click();
-    EXPECT_EQ(form.customIconPathEdit->text(), "/pictures/mine.ico") << "a cancelled chooser keeps the path";
+    form.browseButton()->click();
+    EXPECT_EQ(form.customIconPathEdit()->text(), "/pictures/mine.ico")
+        << "a cancelled chooser keeps the path";
 }
 
 } // namespace

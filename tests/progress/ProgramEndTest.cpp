@@ -108,8 +108,8 @@ TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 
     form.show();
     EXPECT_EQ(form.windowTitle(), "Processing...");
-    EXPECT_EQ(form.cancelButton->text(), "Cancel");
-    EXPECT_EQ(form.statusLabel->text(), "Reading Files...");
+    EXPECT_EQ(form.cancelButton()->text(), "Cancel");
+    EXPECT_EQ(form.statusLabel()->text(), "Reading Files...");
 
     form.onCancelClicked();
 
@@ -123,8 +123,8 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
     {
         ProgressWindow first(seams());
         first.start();
-        first.options()->statusEdits[2]->clear();
-        first.options()->titleEdit->setText(QStringLiteral("Second run"));
+        first.options()->statusEdits()[2]->clear();
+        first.options()->titleEdit()->setText(QStringLiteral("Second run"));
         first.close(); // the close box
     }
     shown.clear();
@@ -134,7 +134,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
 
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(second.windowTitle(), "Second run");
-    EXPECT_EQ(second.options()->statusEdits[2]->text(), "");
+    EXPECT_EQ(second.options()->statusEdits()[2]->text(), "");
     std::vector<int> phases;
     std::vector<QString> captions;
     for (int change = 0; change < 4; ++change) {
@@ -142,7 +142,7 @@ TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
             second.onTick();
         }
         phases.push_back(second.run().phase());
-        captions.push_back(second.statusLabel->text());
+        captions.push_back(second.statusLabel()->text());
     }
     EXPECT_EQ(phases, (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(captions, (std::vector<QString>{"Linking Data...", "Reading Files...", "Linking Data...",
@@ -172,7 +172,7 @@ TEST_P(ProgramEndRequest, SavesOnceThroughEndProgram)
     ProgramEnd end([&form] { form.endProgram(); });
     form.start();
     form.show();
-    form.options()->buttonTextEdit->setText(QStringLiteral("Ended"));
+    form.options()->buttonTextEdit()->setText(QStringLiteral("Ended"));
 
     GetParam().make();
     ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));

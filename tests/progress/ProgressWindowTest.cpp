@@ -84,23 +84,23 @@ TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 {
     form.start();
     EXPECT_EQ(form.windowTitle(), "Processing...");
-    EXPECT_EQ(form.cancelButton->text(), "Cancel");
-    EXPECT_EQ(form.statusLabel->text(), "Reading Files...");
-    EXPECT_EQ(form.tickTimer->interval(), 50);
-    EXPECT_TRUE(form.tickTimer->isActive());
-    EXPECT_EQ(form.tickTimer->timerType(), Qt::PreciseTimer);
-    EXPECT_FALSE(form.bars[0]->isHidden());
-    EXPECT_FALSE(form.bars[1]->isHidden());
-    EXPECT_EQ(form.bars[0]->value(), 0);
-    EXPECT_EQ(form.bars[0]->maximum(), 40);
-    EXPECT_FALSE(form.bars[0]->isTextVisible());
-    EXPECT_EQ(pixels(form.iconPicture->picture()), pixels(QPixmap(":/dawdlex/icons/gear.svg")));
-    EXPECT_EQ(form.iconPicture->toolTip(), "Click here for options.");
-    EXPECT_EQ(form.iconPicture->cursor().hotSpot(), QPoint(12, 9));
-    EXPECT_EQ(form.iconPicture->geometry(), QRect(16, 40, 33, 33));
+    EXPECT_EQ(form.cancelButton()->text(), "Cancel");
+    EXPECT_EQ(form.statusLabel()->text(), "Reading Files...");
+    EXPECT_EQ(form.tickTimer()->interval(), 50);
+    EXPECT_TRUE(form.tickTimer()->isActive());
+    EXPECT_EQ(form.tickTimer()->timerType(), Qt::PreciseTimer);
+    EXPECT_FALSE(form.bars()[0]->isHidden());
+    EXPECT_FALSE(form.bars()[1]->isHidden());
+    EXPECT_EQ(form.bars()[0]->value(), 0);
+    EXPECT_EQ(form.bars()[0]->maximum(), 40);
+    EXPECT_FALSE(form.bars()[0]->isTextVisible());
+    EXPECT_EQ(pixels(form.iconPicture()->picture()), pixels(QPixmap(":/dawdlex/icons/gear.svg")));
+    EXPECT_EQ(form.iconPicture()->toolTip(), "Click here for options.");
+    EXPECT_EQ(form.iconPicture()->cursor().hotSpot(), QPoint(12, 9));
+    EXPECT_EQ(form.iconPicture()->geometry(), QRect(16, 40, 33, 33));
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_TRUE(form.statusLabel->font().bold());
-    EXPECT_TRUE(form.cancelButton->font().bold());
+    EXPECT_TRUE(form.statusLabel()->font().bold());
+    EXPECT_TRUE(form.cancelButton()->font().bold());
     EXPECT_EQ(form.size(), QSize(433, 134));
     ASSERT_NE(form.options(), nullptr);
     EXPECT_FALSE(form.options()->isVisible());
@@ -110,8 +110,8 @@ TEST_F(ProgressWindowTest, StartsWithTheDefaults)
 
 TEST_F(ProgressWindowTest, TimerDoesNotRunBeforeStartUp)
 {
-    EXPECT_FALSE(form.tickTimer->isActive());
-    EXPECT_EQ(form.tickTimer->interval(), 0);
+    EXPECT_FALSE(form.tickTimer()->isActive());
+    EXPECT_EQ(form.tickTimer()->interval(), 0);
 }
 
 TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
@@ -127,21 +127,21 @@ TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
     store(stored);
     form.start();
     EXPECT_EQ(form.windowTitle(), "Compiling");
-    EXPECT_EQ(form.cancelButton->text(), "Stop");
-    EXPECT_EQ(form.statusLabel->text(), "Step one");
-    EXPECT_EQ(form.tickTimer->interval(), 1) << "a stored 0 is corrected to 1";
-    EXPECT_TRUE(form.bars[1]->isHidden());
+    EXPECT_EQ(form.cancelButton()->text(), "Stop");
+    EXPECT_EQ(form.statusLabel()->text(), "Step one");
+    EXPECT_EQ(form.tickTimer()->interval(), 1) << "a stored 0 is corrected to 1";
+    EXPECT_TRUE(form.bars()[1]->isHidden());
     EXPECT_EQ(saverCalls, (std::vector<bool>{false, false})) << "the box's own switch, then start-up's";
-    EXPECT_EQ(pixels(form.iconPicture->picture()), pixels(QPixmap(":/dawdlex/icons/cd.svg")));
+    EXPECT_EQ(pixels(form.iconPicture()->picture()), pixels(QPixmap(":/dawdlex/icons/cd.svg")));
 }
 
 TEST_F(ProgressWindowTest, ClickingThePictureShowsTheOptionsAndKeepsThemShown)
 {
     form.start();
     form.show();
-    QTest::mouseClick(form.iconPicture, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(form.options()->isVisible());
-    QTest::mouseClick(form.iconPicture, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(form.options()->isVisible());
     EXPECT_TRUE(form.isVisible());
 }
@@ -152,18 +152,18 @@ TEST_F(ProgressWindowTest, EndingSavesOnceAndStopsEverything)
     form.show();
     form.options()->show();
     tick(3);
-    form.options()->titleEdit->setText("Saved");
-    form.cancelButton->click();
+    form.options()->titleEdit()->setText("Saved");
+    form.cancelButton()->click();
     EXPECT_EQ(storedText("Title"), "Saved");
-    form.options()->titleEdit->setText("Not saved");
+    form.options()->titleEdit()->setText("Not saved");
     form.close();
     form.endProgram();
     EXPECT_EQ(storedText("Title"), "Saved") << "saved once";
     EXPECT_FALSE(form.options()->isVisible()) << "the Options window was asked to close";
-    EXPECT_FALSE(form.tickTimer->isActive());
+    EXPECT_FALSE(form.tickTimer()->isActive());
     tick(5);
-    EXPECT_EQ(form.bars[0]->value(), 3) << "no tick is handled after the end";
-    QTest::mouseClick(form.iconPicture, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form.bars()[0]->value(), 3) << "no tick is handled after the end";
+    QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(form.options()->isVisible());
 }
 
@@ -173,40 +173,40 @@ TEST_F(ProgressWindowTest, ApplyDuringPhaseTwoUsesPhaseTwoAndLeavesTheRun)
     tick(2 * 41 + 7);
     ASSERT_EQ(form.run().phase(), 2);
     OptionsWindow& options = *form.options();
-    options.delayEdits[2]->setText("650");
-    options.titleEdit->setText("Applied");
-    options.applyButton->click();
-    EXPECT_EQ(form.statusLabel->text(), "Updating...");
-    EXPECT_EQ(form.tickTimer->interval(), 650);
+    options.delayEdits()[2]->setText("650");
+    options.titleEdit()->setText("Applied");
+    options.applyButton()->click();
+    EXPECT_EQ(form.statusLabel()->text(), "Updating...");
+    EXPECT_EQ(form.tickTimer()->interval(), 650);
     EXPECT_EQ(form.windowTitle(), "Applied");
     EXPECT_EQ(form.run().phase(), 2);
-    EXPECT_EQ(form.bars[0]->value(), 7);
-    EXPECT_EQ(form.bars[1]->value(), 2);
+    EXPECT_EQ(form.bars()[0]->value(), 7);
+    EXPECT_EQ(form.bars()[1]->value(), 2);
 }
 
 TEST_F(ProgressWindowTest, HiddenSecondBarKeepsCountingAndShowsTheCountAgain)
 {
     form.start();
     OptionsWindow& options = *form.options();
-    options.dualBarsCheck->setChecked(false);
-    options.applyButton->click();
-    EXPECT_TRUE(form.bars[1]->isHidden());
+    options.dualBarsCheck()->setChecked(false);
+    options.applyButton()->click();
+    EXPECT_TRUE(form.bars()[1]->isHidden());
     tick(41 * 3);
-    options.dualBarsCheck->setChecked(true);
-    options.applyButton->click();
-    EXPECT_FALSE(form.bars[1]->isHidden());
-    EXPECT_EQ(form.bars[1]->value(), 3);
+    options.dualBarsCheck()->setChecked(true);
+    options.applyButton()->click();
+    EXPECT_FALSE(form.bars()[1]->isHidden());
+    EXPECT_EQ(form.bars()[1]->value(), 3);
 }
 
 TEST_F(ProgressWindowTest, EditedMessageReachesTheRunAtTheNextChangeOfPhaseWithoutApply)
 {
     form.start();
-    form.options()->statusEdits[1]->setText("Edited");
-    form.options()->delayEdits[1]->setText("321");
-    EXPECT_EQ(form.statusLabel->text(), "Reading Files...");
+    form.options()->statusEdits()[1]->setText("Edited");
+    form.options()->delayEdits()[1]->setText("321");
+    EXPECT_EQ(form.statusLabel()->text(), "Reading Files...");
     tick(41);
-    EXPECT_EQ(form.statusLabel->text(), "Edited");
-    EXPECT_EQ(form.tickTimer->interval(), 321);
+    EXPECT_EQ(form.statusLabel()->text(), "Edited");
+    EXPECT_EQ(form.tickTimer()->interval(), 321);
 }
 
 TEST_F(ProgressWindowTest, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
@@ -231,8 +231,8 @@ TEST_F(ProgressWindowTest, CustomIconThatCannotBeShownWarnsAndShowsTheOptions)
         EXPECT_EQ(messages[0].text == "Custom icon file does not exist.", missing)
             << messages[0].text.toStdString();
         EXPECT_TRUE(other.options()->isVisible());
-        EXPECT_TRUE(other.iconPicture->picture().isNull());
-        EXPECT_EQ(other.statusLabel->text(), "Reading Files...") << "the rest of the start-up ran";
+        EXPECT_TRUE(other.iconPicture()->picture().isNull());
+        EXPECT_EQ(other.statusLabel()->text(), "Reading Files...") << "the rest of the start-up ran";
     }
 }
 
@@ -254,11 +254,11 @@ TEST_F(ProgressWindowTest, CustomPicturesInEachFormatShow)
         {writeFile(dir, "red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)), Qt::red}};
     form.start();
     OptionsWindow& options = *form.options();
-    options.iconChoice->setCurrentIndex(7);
+    options.iconChoice()->setCurrentIndex(7);
     for (const auto& [path, colour] : files) {
-        options.customIconPathEdit->setText(path);
-        options.applyButton->click();
-        const QImage shown = form.iconPicture->picture().toImage();
+        options.customIconPathEdit()->setText(path);
+        options.applyButton()->click();
+        const QImage shown = form.iconPicture()->picture().toImage();
         ASSERT_FALSE(shown.isNull()) << path.toStdString();
         EXPECT_EQ(shown.pixelColor(0, 0), colour) << path.toStdString();
     }
@@ -281,7 +281,7 @@ TEST_F(ProgressWindowTest, LargePictureShowsOnlyItsTopLeftCorner)
     store(customIcon(path));
     form.start();
     ASSERT_TRUE(messages.empty());
-    const QImage grabbed = form.iconPicture->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage grabbed = form.iconPicture()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(grabbed.size(), QSize(33, 33));
     EXPECT_EQ(grabbed, big.copy(0, 0, 33, 33));
 }

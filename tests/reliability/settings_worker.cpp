@@ -27,15 +27,15 @@ namespace {
 void setVariant(OptionsWindow& form, bool b)
 {
     const QString tag = b ? QStringLiteral("B") : QStringLiteral("A");
-    form.titleEdit->setText(QStringLiteral("message ") + tag);
-    form.buttonTextEdit->setText(QStringLiteral("button ") + tag);
-    form.customIconPathEdit->setText(QStringLiteral("/icons/") + tag + QStringLiteral(".ico"));
+    form.titleEdit()->setText(QStringLiteral("message ") + tag);
+    form.buttonTextEdit()->setText(QStringLiteral("button ") + tag);
+    form.customIconPathEdit()->setText(QStringLiteral("/icons/") + tag + QStringLiteral(".ico"));
     for (int i = 0; i < 5; ++i) {
-        form.statusEdits[i]->setText(QStringLiteral("phase %1 %2").arg(i).arg(tag));
-        form.delayEdits[i]->setText(QString::number((b ? 200 : 100) + i));
+        form.statusEdits()[i]->setText(QStringLiteral("phase %1 %2").arg(i).arg(tag));
+        form.delayEdits()[i]->setText(QString::number((b ? 200 : 100) + i));
     }
-    form.dualBarsCheck->setChecked(b);
-    form.iconChoice->setCurrentIndex(b ? 2 : 1);
+    form.dualBarsCheck()->setChecked(b);
+    form.iconChoice()->setCurrentIndex(b ? 2 : 1);
 }
 
 off_t fileSize(const std::string& path)

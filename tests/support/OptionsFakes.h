@@ -60,15 +60,15 @@ public:
 
     static void expectDefaults(const dawdlex::OptionsWindow& form)
     {
-        EXPECT_EQ(form.titleEdit->text(), "Processing...");
-        EXPECT_EQ(form.buttonTextEdit->text(), "Cancel");
-        EXPECT_EQ(texts(form.statusEdits),
+        EXPECT_EQ(form.titleEdit()->text(), "Processing...");
+        EXPECT_EQ(form.buttonTextEdit()->text(), "Cancel");
+        EXPECT_EQ(texts(form.statusEdits()),
                   (QStringList{"Reading Files...", "Linking Data...", "Updating...", "", ""}));
-        EXPECT_EQ(texts(form.delayEdits), (QStringList{"50", "200", "400", "200", "200"}));
-        EXPECT_TRUE(form.dualBarsCheck->isChecked());
-        EXPECT_FALSE(form.disableSaverCheck->isChecked());
-        EXPECT_EQ(form.iconChoice->currentIndex(), 0);
-        EXPECT_EQ(form.customIconPathEdit->text(), "");
+        EXPECT_EQ(texts(form.delayEdits()), (QStringList{"50", "200", "400", "200", "200"}));
+        EXPECT_TRUE(form.dualBarsCheck()->isChecked());
+        EXPECT_FALSE(form.disableSaverCheck()->isChecked());
+        EXPECT_EQ(form.iconChoice()->currentIndex(), 0);
+        EXPECT_EQ(form.customIconPathEdit()->text(), "");
     }
 
     std::vector<Message> messages;
