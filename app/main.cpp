@@ -1,6 +1,6 @@
-#include "app/SingleInstance.h"
-#include "progress/Form1.h"
-#include "progress/ProgramEnd.h"
+#include "SingleInstance.h"
+#include "ProgressWindow.h"
+#include "ProgramEnd.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -45,17 +45,17 @@ int main(int argc, char** argv)
     }
 #endif
 
-    dawdlex::Form1 form;
-    // SIGTERM, SIGINT, SIGHUP, the session's end and quitting all leave through Form_Unload, which saves
+    dawdlex::ProgressWindow form;
+    // SIGTERM, SIGINT, SIGHUP, the session's end and quitting all leave through endProgram, which saves
     // once.
-    dawdlex::ProgramEnd end([&form] { form.Form_Unload(); });
+    dawdlex::ProgramEnd end([&form] { form.endProgram(); });
     // The X server ending under the program: the windows are gone, the edits in them can still be saved.
-    end.setSaveAtExit([&form] { form.SetReg(); });
+    end.setSaveAtExit([&form] { form.saveSettings(); });
 #ifndef _WIN32
     QObject::connect(&instance, &dawdlex::SingleInstance::activationRequested, &form,
                      [&form] { bringToFront(form); });
 #endif
-    form.Form_Load();
+    form.start();
     // An end requested while a start-up message box was open has already saved.
     if (end.requested()) {
         return 0;

@@ -1,4 +1,4 @@
-#include "bench/BenchStore.h"
+#include "BenchStore.h"
 
 #include <winreg_store.h>
 

@@ -1,6 +1,6 @@
 // dawdlex-reg's verbs on big keys, run in-process through RegCommand on the real store in a temporary
 // folder. Each iteration is one command; its set-up (filling the key, writing the file) is not timed.
-#include "bench/BenchStore.h"
+#include "BenchStore.h"
 
 #include "RegCommand.h"
 

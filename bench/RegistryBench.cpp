@@ -1,9 +1,9 @@
 // Registry speed: the registry API on the real store in a temporary folder, and the calls CRegistry makes
 // for the settings and for renaming a tree. Per-call figures are the benchmark's time per iteration; each
 // iteration is one call unless its name says otherwise.
-#include "bench/BenchStore.h"
-#include "options/SettingsPersistence.h"
-#include "registry/CRegistry.h"
+#include "BenchStore.h"
+#include "SettingsStore.h"
+#include "CRegistry.h"
 
 #include <benchmark/benchmark.h>
 #include <windows.h>
@@ -213,8 +213,8 @@ void writeSettings(CRegistry& registry)
     }
 }
 
-// What GetReg does with the registry: open the settings key and read the sixteen values.
-void BM_GetRegCalls(benchmark::State& state)
+// What loadSettings does with the registry: open the settings key and read the sixteen values.
+void BM_LoadSettingsCalls(benchmark::State& state)
 {
     BenchStore store;
     {
@@ -234,10 +234,10 @@ void BM_GetRegCalls(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_GetRegCalls)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadSettingsCalls)->Unit(benchmark::kMicrosecond);
 
-// What SetReg does with the registry: open the settings key and write the sixteen values.
-void BM_SetRegCalls(benchmark::State& state)
+// What saveSettings does with the registry: open the settings key and write the sixteen values.
+void BM_SaveSettingsCalls(benchmark::State& state)
 {
     BenchStore store;
     CRegistry().CreateKey(dawdlex::kSettingsKey);
@@ -250,7 +250,7 @@ void BM_SetRegCalls(benchmark::State& state)
         writeSettings(registry);
     }
 }
-BENCHMARK(BM_SetRegCalls)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveSettingsCalls)->Unit(benchmark::kMicrosecond);
 
 // A tree of 1,000 keys (the top key, 9 children, 90 grandchildren, 900 great-grandchildren) with 4 values
 // each, renamed back and forth with CRegistry::RenameKey; one iteration is one rename.

@@ -4,19 +4,19 @@
 //
 //   dawdlex-tick-bench --interval MS --seconds S [--dump FILE]
 //                                                      run with every phase at MS (0: the default delays)
-//   dawdlex-tick-bench --settings-io N                 time GetReg + SetReg on the real Options window
-//   dawdlex-tick-bench --seed [--interval MS]          only seed the settings, for the real program
+//   dawdlex-tick-bench --settings-io N                 time loadSettings + saveSettings on the real Options
+//   window dawdlex-tick-bench --seed [--interval MS]          only seed the settings, for the real program
 //   dawdlex-tick-bench --floor --seconds S             an empty window of the same size, for comparison
 //
 // Runs against the store under $XDG_CONFIG_HOME, which must be set (the bench script gives it a fresh
 // folder); the settings key is created first so that no welcome box waits for a person. Start-up is timed
 // from DAWDLEX_BENCH_T0 (microseconds of the real-time clock, taken by the caller just before exec) when
 // it is set, else from the start of main.
-#include "bench/TickRecorder.h"
-#include "options/Form2.h"
-#include "options/SettingsPersistence.h"
-#include "progress/Form1.h"
-#include "registry/CRegistry.h"
+#include "TickRecorder.h"
+#include "OptionsWindow.h"
+#include "SettingsStore.h"
+#include "ProgressWindow.h"
+#include "CRegistry.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -233,13 +233,13 @@ void dumpSamples(const std::vector<TickRecorder::Sample>& samples, const std::st
 
 int settingsIo(int rounds)
 {
-    dawdlex::Form2 form2;
-    dawdlex::GetReg(form2);
+    dawdlex::OptionsWindow options;
+    options.loadStoredSettings();
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         const auto start = TickRecorder::Clock::now();
-        dawdlex::GetReg(form2);
-        dawdlex::SetReg(form2);
+        options.loadStoredSettings();
+        options.saveStoredSettings();
         times.push_back(ms(TickRecorder::Clock::now() - start));
     }
     std::printf("getreg_setreg_median_ms=%.4f getreg_setreg_max_ms=%.4f\n", percentile(times, 0.5),
@@ -302,20 +302,20 @@ int main(int argc, char** argv)
         return floorRun(start, mainAfterUs, options.seconds);
     }
 
-    dawdlex::Form1 form;
+    dawdlex::ProgressWindow form;
     ExposeWatch expose(form, start);
     app.installEventFilter(&expose);
     double firstTickUs = -1;
-    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&] {
+    QObject::connect(form.tickTimer(), &QTimer::timeout, &form, [&] {
         if (firstTickUs < 0) {
             firstTickUs = microsecondsSince(start);
         }
     });
-    TickRecorder recorder(form.Timer1, [&form] {
-        return form.run().bar1Step() * dawdlex::ProgressRun::kCycle + form.run().bar0Step();
+    TickRecorder recorder(form.tickTimer(), [&form] {
+        return form.run().secondBarStep() * dawdlex::ProgressRun::kCycle + form.run().firstBarStep();
     });
 
-    form.Form_Load();
+    form.start();
     form.show();
     const auto runStart = TickRecorder::Clock::now();
     QTimer::singleShot(int(options.seconds * 1000), &app, [&app] { app.exit(0); });
@@ -333,7 +333,7 @@ int main(int argc, char** argv)
     if (!options.dump.empty()) {
         dumpSamples(recorder.samples(), options.dump);
     }
-    const int interval = options.interval > 0 ? options.interval : form.Timer1->interval();
+    const int interval = options.interval > 0 ? options.interval : form.tickTimer()->interval();
     report(recorder.samples(), interval, runEnd);
     reportUsage(warmCpuMs, ms(runEnd - warmTime));
     std::printf("\n");

@@ -1,4 +1,4 @@
-#include "bench/TickRecorder.h"
+#include "TickRecorder.h"
 
 #include <QEvent>
 

@@ -189,11 +189,11 @@ def main():
     enum = registry.get("BM_EnumValues1000", [])
     add(f"| Listing 1,000 values (RegEnumValueA, names and data), per listing | – | " +
         " | ".join(triple(enum)) + " | – | – | |")
-    getreg = registry.get("BM_GetRegCalls", [])
-    setreg = registry.get("BM_SetRegCalls", [])
+    getreg = registry.get("BM_LoadSettingsCalls", [])
+    setreg = registry.get("BM_SaveSettingsCalls", [])
     both = [g + s for g, s in zip(getreg, setreg)]
-    add("| GetReg's registry calls (OpenKey + 16 ReadString) | – | " + " | ".join(triple(getreg)) + " | – | – | |")
-    add("| SetReg's registry calls (OpenKey + 16 WriteString) | – | " + " | ".join(triple(setreg)) + " | – | – | |")
+    add("| loadSettings's registry calls (OpenKey + 16 ReadString) | – | " + " | ".join(triple(getreg)) + " | – | – | |")
+    add("| saveSettings's registry calls (OpenKey + 16 WriteString) | – | " + " | ".join(triple(setreg)) + " | – | – | |")
     add("| Both together | ≤ 2,000 | " + " | ".join(triple(both)) + f" | – | – | {verdict(both, 2000)} |")
     rename = [v * 1e-3 for v in registry.get("BM_RenameKeyTree/iterations:2", [])]
     add("| RenameKey of a 1,000-key tree, 4 values per key (ms) | ≤ 1,000 | " + " | ".join(triple(rename)) +
@@ -219,7 +219,7 @@ def main():
     add(header)
     add(rule)
     values = column(settings, "getreg_setreg_median_ms")
-    add("| GetReg + SetReg with the real controls (ms) | ≤ 2 | " + " | ".join(triple(values)) +
+    add("| loadSettings + saveSettings with the real controls (ms) | ≤ 2 | " + " | ".join(triple(values)) +
         f" | {verdict(values, 2)} |")
     add("")
 

@@ -1,7 +1,7 @@
 // The text-to-number rules on any bytes: nothing crashes, the lenient reading always gives a number, the
 // strict reading agrees with the C library's where both read the text, and every whole-number conversion
 // either fails or is the reading rounded half to even and within its type.
-#include "options/Conversions.h"
+#include "Conversions.h"
 
 #include <cfloat>
 #include <cmath>

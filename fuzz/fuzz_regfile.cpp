@@ -15,6 +15,7 @@
 #include <vector>
 
 using namespace dawdlex::regtool;
+using dawdlex::RegKey;
 
 namespace {
 

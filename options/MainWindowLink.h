@@ -6,8 +6,8 @@
 
 namespace dawdlex {
 
-// What the Options window's Apply needs of the main window, so that Form2 does not depend on Form1. The
-// main window implements it; tests give Form2 a recording fake.
+// What the Options window's Apply needs of the main window, so that OptionsWindow does not depend on
+// ProgressWindow. The main window implements it; tests give OptionsWindow a recording fake.
 class MainWindowLink
 {
 public:

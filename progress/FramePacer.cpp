@@ -1,4 +1,4 @@
-#include "progress/FramePacer.h"
+#include "FramePacer.h"
 
 #include <QProgressBar>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "progress/ProgramEnd.h"
+#include "ProgramEnd.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -104,11 +104,11 @@ void ProgramEnd::installSignalHandlers()
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
         return;
     }
-    m_readFd = fds[0];
-    m_writeFd = fds[1];
-    g_wakeFd.store(m_writeFd);
+    m_readEnd = FileDescriptor(fds[0]);
+    m_writeEnd = FileDescriptor(fds[1]);
+    g_wakeFd.store(m_writeEnd.get());
 
-    m_notifier = new QSocketNotifier(m_readFd, QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_readEnd.get(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         drainPipe();
         request();
@@ -125,7 +125,7 @@ void ProgramEnd::installSignalHandlers()
 
 void ProgramEnd::removeSignalHandlers()
 {
-    if (m_writeFd < 0) {
+    if (!m_writeEnd.isOpen()) {
         return;
     }
     for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
@@ -134,16 +134,14 @@ void ProgramEnd::removeSignalHandlers()
     g_wakeFd.store(-1);
     delete m_notifier;
     m_notifier = nullptr;
-    ::close(m_writeFd);
-    ::close(m_readFd);
-    m_writeFd = -1;
-    m_readFd = -1;
+    m_writeEnd = {};
+    m_readEnd = {};
 }
 
 void ProgramEnd::drainPipe()
 {
     char bytes[16];
-    while (::read(m_readFd, bytes, sizeof bytes) > 0) {
+    while (::read(m_readEnd.get(), bytes, sizeof bytes) > 0) {
     }
 }
 

@@ -2,6 +2,10 @@
 
 #include <QObject>
 
+#ifndef _WIN32
+#include "FileDescriptor.h"
+#endif
+
 #include <functional>
 
 class QSocketNotifier;
@@ -48,8 +52,10 @@ private:
     std::function<void()> m_end;
     std::function<void()> m_saveAtExit;
     bool m_requested = false;
-    int m_readFd = -1;
-    int m_writeFd = -1;
+#ifndef _WIN32
+    FileDescriptor m_readEnd;
+    FileDescriptor m_writeEnd;
+#endif
     QSocketNotifier* m_notifier = nullptr;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "progress/TickSchedule.h"
+#include "TickSchedule.h"
 
 #include <QObject>
 

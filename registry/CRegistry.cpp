@@ -4,7 +4,7 @@
 #include "CRegistryConstants.h"
 #include "CRegistryFunctions.h"
 #include "CRegistryUDTs.h"
-#include "ScopedKey.h"
+#include "RegKey.h"
 
 #include <algorithm>
 #include <array>
@@ -32,9 +32,9 @@ struct Target
 
 std::optional<HKEY> rootHandleNamed(std::string_view name)
 {
-    for (const RootKey& root : rootKeys) {
+    for (const RootKey& root : kRootKeys) {
         if (root.name == name)
-            return rootHandle(root.handle);
+            return root.handle();
     }
     return std::nullopt;
 }
@@ -263,7 +263,7 @@ bool CRegistry::CreateKey(const std::string& sKey)
     if (!target)
         return false;
     CRegistryUDTs::SECURITY_ATTRIBUTES security{};
-    ScopedKey created;
+    dawdlex::RegKey created;
     DWORD disposition = 0;
     fn::RegCreateKeyExA(target->base, target->pathArg(), 0, nullptr, createOptions, keyAllAccess, &security,
                         created.receive(), &disposition);
@@ -285,7 +285,7 @@ bool CRegistry::KeyExists(const std::string& sKey)
     const auto target = resolveAbsolute(sKey);
     if (!target)
         return false;
-    ScopedKey probe;
+    dawdlex::RegKey probe;
     return fn::RegOpenKeyExA(target->base, target->pathArg(), 0, keyAllAccess, probe.receive()) == success;
 }
 
@@ -595,7 +595,7 @@ void CRegistry::CopyValues(const std::string& destination)
     const auto target = resolveAbsolute(destination);
     if (!target)
         return;
-    ScopedKey into;
+    dawdlex::RegKey into;
     if (fn::RegOpenKeyExA(target->base, target->pathArg(), 0, keyAllAccess, into.receive()) != success)
         return;
     std::vector<std::string> names;

@@ -1,4 +1,4 @@
-#include "platform/screensaver/ScreenSaver.h"
+#include "ScreenSaver.h"
 
 #ifdef _WIN32
 
@@ -16,7 +16,7 @@ bool setScreenSaverActive(bool active)
 
 #else
 
-#include "platform/screensaver/ScreenSaverOffHelper.h"
+#include "ScreenSaverOffHelper.h"
 
 #include <memory>
 

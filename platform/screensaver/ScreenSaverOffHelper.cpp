@@ -1,7 +1,7 @@
-#include "platform/screensaver/ScreenSaverOffHelper.h"
+#include "ScreenSaverOffHelper.h"
 
-#include "platform/screensaver/ScreenSaverOffBus.h"
-#include "platform/screensaver/SessionBus.h"
+#include "ScreenSaverOffBus.h"
+#include "SessionBus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "platform/screensaver/SessionBus.h"
+#include "SessionBus.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/shell/Shell.h"
+#include "Shell.h"
 
 #ifdef _WIN32
 

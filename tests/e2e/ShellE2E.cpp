@@ -1,5 +1,5 @@
-#include "options/Form2Seams.h"
-#include "platform/shell/Shell.h"
+#include "DesktopServices.h"
+#include "Shell.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(OpenUrlTest, HomePageGoesToTheDesktopOpenerWithoutWaiting)
 {
-    Form2Seams::platformDefaults().openUrl(QString::fromLatin1(MakerHomePage));
+    DesktopServices::platformDefaults().openUrl(QString::fromLatin1(MakerHomePage));
     EXPECT_FALSE(QFileInfo::exists(finished())) << "openUrl waited for the opener";
 
     ASSERT_TRUE(waitFor(recorded(), 20000)) << "the opener never ran";

@@ -2,9 +2,9 @@
 // window and, after a click on its icon, the Options window are mapped by the compositor, and the Cancel
 // button saves what was entered there. Clicks are sent inside the program: the headless compositor has no
 // input devices.
-#include "options/Form2.h"
-#include "options/PictureBox.h"
-#include "progress/Form1.h"
+#include "OptionsWindow.h"
+#include "PictureBox.h"
+#include "ProgressWindow.h"
 
 #include <windows.h>
 
@@ -53,24 +53,24 @@ TEST(WaylandE2E, IconOpensOptionsAndCancelSavesOnTheCompositor)
     // A stored title, so that no first-start welcome box waits for a click.
     ASSERT_TRUE(writeTitle("Stored..."));
 
-    dawdlex::Form1 form;
-    form.Form_Load();
+    dawdlex::ProgressWindow form;
+    form.start();
     form.show();
     // On Wayland a window counts as exposed only once the compositor has configured its surface.
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 10000)) << "the compositor never showed the main window";
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Stored..."));
 
-    dawdlex::Form2* options = form.options();
+    dawdlex::OptionsWindow* options = form.options();
     ASSERT_NE(options, nullptr);
     ASSERT_FALSE(options->isVisible());
-    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(options->isVisible());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(options, 10000)) << "the compositor never showed the Options window";
 
     // Set, not typed: key events reach Qt's Wayland input method, which needs a keyboard the headless
     // compositor does not have.
-    options->Pmess->setText(QStringLiteral("Edited on Wayland"));
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    options->titleEdit()->setText(QStringLiteral("Edited on Wayland"));
+    QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
     EXPECT_EQ(storedTitle(), "Edited on Wayland");
 }
 

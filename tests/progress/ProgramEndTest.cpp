@@ -1,11 +1,10 @@
-#include "progress/ProgramEnd.h"
+#include "ProgramEnd.h"
 
-#include "options/Form2.h"
-#include "options/MessageBoxes.h"
-#include "options/SettingsPersistence.h"
-#include "progress/Form1.h"
-#include "registry/CRegistry.h"
-#include "tests/support/FreshRegistry.h"
+#include "OptionsWindow.h"
+#include "SettingsStore.h"
+#include "ProgressWindow.h"
+#include "CRegistry.h"
+#include "FreshRegistry.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -28,21 +27,6 @@
 namespace dawdlex {
 namespace {
 
-// The real main window with the real stored settings; only the saves are counted.
-class CountingForm1 : public Form1
-{
-public:
-    explicit CountingForm1(Form2Seams seams) : Form1(std::move(seams)) {}
-
-    int saves = 0;
-
-    void SetReg() override
-    {
-        ++saves;
-        Form1::SetReg();
-    }
-};
-
 struct Shown
 {
     QString text;
@@ -64,20 +48,15 @@ bool anyWindowVisible()
 class ProgramEndTest : public ::testing::Test
 {
 protected:
-    ProgramEndTest()
+    DesktopServices seams()
     {
-        setMessageBoxHandler([this](const QString& text, MessageSymbol) {
+        DesktopServices fakes;
+        fakes.showMessage = [this](const QString& text, MessageSymbol) {
             shown.push_back({text, anyWindowVisible()});
             if (duringBox) {
                 duringBox();
             }
-        });
-    }
-    ~ProgramEndTest() override { setMessageBoxHandler({}); }
-
-    static Form2Seams seams()
-    {
-        Form2Seams fakes;
+        };
         fakes.setScreenSaverActive = [](bool) { return true; };
         fakes.openUrl = [](const QString&) {};
         fakes.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
@@ -103,6 +82,19 @@ protected:
         return registry.OpenKey(kSettingsKey) ? registry.ReadString(name) : std::string();
     }
 
+    // After the first end has saved: further requests to end save nothing more.
+    static void expectNoSecondSave(ProgressWindow& form)
+    {
+        {
+            CRegistry registry;
+            ASSERT_TRUE(registry.OpenKey(kSettingsKey));
+            ASSERT_TRUE(registry.DeleteValue("Title"));
+        }
+        form.close();
+        form.endProgram();
+        EXPECT_EQ(storedNames().size(), 15u) << "saved a second time";
+    }
+
     FreshRegistry freshRegistry;
     std::vector<Shown> shown;
     std::function<void()> duringBox;
@@ -110,8 +102,8 @@ protected:
 
 TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 {
-    CountingForm1 form(seams());
-    form.Form_Load();
+    ProgressWindow form(seams());
+    form.start();
 
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].text.startsWith("Welcome to the Dawdlex."));
@@ -120,44 +112,41 @@ TEST_F(ProgramEndTest, FirstStartWelcomesBeforeAnyWindowAndCancelSavesOnce)
 
     form.show();
     EXPECT_EQ(form.windowTitle(), "Processing...");
-    EXPECT_EQ(form.Command1->text(), "Cancel");
-    EXPECT_EQ(form.ProcessName->text(), "Reading Files...");
+    EXPECT_EQ(form.cancelButton()->text(), "Cancel");
+    EXPECT_EQ(form.statusLabel()->text(), "Reading Files...");
 
-    form.Command1_Click();
-    form.close();
-    form.Form_Unload();
+    form.onCancelClicked();
 
-    EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
     EXPECT_EQ(storedText("Title"), "Processing...");
+    expectNoSecondSave(form);
 }
 
 TEST_F(ProgramEndTest, ClearedStatusTwoComesBackAndTheRunCyclesPhasesZeroAndOne)
 {
     {
-        CountingForm1 first(seams());
-        first.Form_Load();
-        first.options()->Status[2]->clear();
-        first.options()->Pmess->setText(QStringLiteral("Second run"));
+        ProgressWindow first(seams());
+        first.start();
+        first.options()->statusEdits()[2]->clear();
+        first.options()->titleEdit()->setText(QStringLiteral("Second run"));
         first.close(); // the close box
-        EXPECT_EQ(first.saves, 1);
     }
     shown.clear();
 
-    CountingForm1 second(seams());
-    second.Form_Load();
+    ProgressWindow second(seams());
+    second.start();
 
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(second.windowTitle(), "Second run");
-    EXPECT_EQ(second.options()->Status[2]->text(), "");
+    EXPECT_EQ(second.options()->statusEdits()[2]->text(), "");
     std::vector<int> phases;
     std::vector<QString> captions;
     for (int change = 0; change < 4; ++change) {
         for (int tick = 0; tick < ProgressRun::kCycle; ++tick) {
-            second.Timer1_Timer();
+            second.onTick();
         }
-        phases.push_back(PhaseIndex);
-        captions.push_back(second.ProcessName->text());
+        phases.push_back(second.run().phase());
+        captions.push_back(second.statusLabel()->text());
     }
     EXPECT_EQ(phases, (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(captions, (std::vector<QString>{"Linking Data...", "Reading Files...", "Linking Data...",
@@ -181,22 +170,20 @@ class ProgramEndRequest : public ProgramEndTest, public ::testing::WithParamInte
 {
 };
 
-TEST_P(ProgramEndRequest, SavesOnceThroughFormUnload)
+TEST_P(ProgramEndRequest, SavesOnceThroughEndProgram)
 {
-    CountingForm1 form(seams());
-    ProgramEnd end([&form] { form.Form_Unload(); });
-    form.Form_Load();
+    ProgressWindow form(seams());
+    ProgramEnd end([&form] { form.endProgram(); });
+    form.start();
     form.show();
-    form.options()->ButText->setText(QStringLiteral("Ended"));
+    form.options()->buttonTextEdit()->setText(QStringLiteral("Ended"));
 
     GetParam().make();
     ASSERT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
 
-    EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
     EXPECT_EQ(storedText("ButtonText"), "Ended");
-    form.close();
-    EXPECT_EQ(form.saves, 1);
+    expectNoSecondSave(form);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
@@ -215,21 +202,19 @@ INSTANTIATE_TEST_SUITE_P(Ways, ProgramEndRequest,
 // leaves without showing the window.
 TEST_F(ProgramEndTest, EndDuringTheWelcomeBoxSavesTheDefaultsOnce)
 {
-    CountingForm1 form(seams());
-    ProgramEnd end([&form] { form.Form_Unload(); });
+    ProgressWindow form(seams());
+    ProgramEnd end([&form] { form.endProgram(); });
     duringBox = [&end] {
         std::raise(SIGTERM);
         EXPECT_TRUE(QTest::qWaitFor([&end] { return end.requested(); }, 10000));
     };
 
-    form.Form_Load();
+    form.start();
 
     EXPECT_TRUE(end.requested());
-    EXPECT_EQ(form.saves, 1);
     EXPECT_EQ(storedNames().size(), 16u);
     EXPECT_EQ(storedText("Status0"), "Reading Files...");
-    form.close();
-    EXPECT_EQ(form.saves, 1);
+    expectNoSecondSave(form);
 }
 
 TEST(ProgramEnd, CallsTheHandlerOnceAndRestoresTheSignalHandlers)

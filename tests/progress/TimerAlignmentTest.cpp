@@ -1,4 +1,4 @@
-#include "progress/TimerAlignment.h"
+#include "TimerAlignment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "RegistryFixture.h"
 
-#include "CRegistryConstants.h"
-#include "tests/support/RunningUnderWine.h"
+#include "RootKeys.h"
+#include "RunningUnderWine.h"
 
 #include <windows.h>
 #ifndef _WIN32
@@ -21,11 +21,10 @@ TEST(RootKeys, NamesStandForThePredefinedHandles)
         {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {"HKEY_USERS", HKEY_USERS},
         {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}, {"HKEY_DYN_DATA", HKEY_DYN_DATA},
     };
-    ASSERT_EQ(CRegistryConstants::rootKeys.size(), expected.size());
+    ASSERT_EQ(dawdlex::kRootKeys.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(CRegistryConstants::rootKeys[i].name, expected[i].first);
-        EXPECT_EQ(CRegistryConstants::rootHandle(CRegistryConstants::rootKeys[i].handle), expected[i].second)
-            << expected[i].first;
+        EXPECT_EQ(dawdlex::kRootKeys[i].name, expected[i].first);
+        EXPECT_EQ(dawdlex::kRootKeys[i].handle(), expected[i].second) << expected[i].first;
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CRegistry.h"
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/RawRegistry.h"
+#include "FreshRegistry.h"
+#include "RawRegistry.h"
 
 #include <gtest/gtest.h>
 

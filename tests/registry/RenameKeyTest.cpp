@@ -1,6 +1,6 @@
 #include "RegistryFixture.h"
 
-#include "tests/support/RunningUnderWine.h"
+#include "RunningUnderWine.h"
 
 #include <windows.h>
 #ifndef _WIN32

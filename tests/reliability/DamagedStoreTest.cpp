@@ -3,8 +3,8 @@
 #include "Payload.h"
 #include "WorkerProcess.h"
 
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/RawRegistry.h"
+#include "FreshRegistry.h"
+#include "RawRegistry.h"
 
 #include <sqlite3.h>
 #include <windows.h>

@@ -6,7 +6,7 @@
 #include "Payload.h"
 #include "WorkerProcess.h"
 
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <windows.h>
 #include <winreg_store.h>

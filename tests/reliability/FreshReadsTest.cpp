@@ -4,7 +4,7 @@
 #include "Payload.h"
 #include "WorkerProcess.h"
 
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <windows.h>
 #include <winreg_store.h>

@@ -3,7 +3,7 @@
 #include "ChurnScript.h"
 #include "WorkerProcess.h"
 
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <windows.h>
 #include <winreg_store.h>

@@ -3,7 +3,7 @@
 #include "Payload.h"
 #include "WorkerProcess.h"
 
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <windows.h>
 

@@ -2,9 +2,9 @@
 // Options window, change every control to variant A or B, and save, optionally with the disk full from
 // the moment after loading. Usage: reliability_settings_worker A|B [full|nearly-full]
 // Exit status 0 when the run ended normally and the save said nothing to the user.
-#include "options/Form2.h"
-#include "options/MessageBoxes.h"
-#include "options/SettingsPersistence.h"
+#include "OptionsWindow.h"
+#include "MessageBoxes.h"
+#include "SettingsStore.h"
 
 #include <winreg_store.h>
 
@@ -24,18 +24,18 @@ using namespace dawdlex;
 
 namespace {
 
-void setVariant(Form2& form, bool b)
+void setVariant(OptionsWindow& form, bool b)
 {
     const QString tag = b ? QStringLiteral("B") : QStringLiteral("A");
-    form.Pmess->setText(QStringLiteral("message ") + tag);
-    form.ButText->setText(QStringLiteral("button ") + tag);
-    form.CustIconFileTxt->setText(QStringLiteral("/icons/") + tag + QStringLiteral(".ico"));
+    form.titleEdit()->setText(QStringLiteral("message ") + tag);
+    form.buttonTextEdit()->setText(QStringLiteral("button ") + tag);
+    form.customIconPathEdit()->setText(QStringLiteral("/icons/") + tag + QStringLiteral(".ico"));
     for (int i = 0; i < 5; ++i) {
-        form.Status[i]->setText(QStringLiteral("phase %1 %2").arg(i).arg(tag));
-        form.Speedbox[i]->setText(QString::number((b ? 200 : 100) + i));
+        form.statusEdits()[i]->setText(QStringLiteral("phase %1 %2").arg(i).arg(tag));
+        form.delayEdits()[i]->setText(QString::number((b ? 200 : 100) + i));
     }
-    form.DualChk->setChecked(b);
-    form.IconList->setCurrentIndex(b ? 2 : 1);
+    form.dualBarsCheck()->setChecked(b);
+    form.iconChoice()->setCurrentIndex(b ? 2 : 1);
 }
 
 off_t fileSize(const std::string& path)
@@ -68,18 +68,18 @@ int main(int argc, char** argv)
 
     int messagesWhileSaving = 0;
     bool saving = false;
-    setMessageBoxHandler([&](const QString& text, MessageSymbol) {
+    DesktopServices seams;
+    seams.showMessage = [&](const QString& text, MessageSymbol) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         messagesWhileSaving += saving ? 1 : 0;
-    });
-    Form2Seams seams;
+    };
     seams.setScreenSaverActive = [](bool) { return true; };
     seams.openUrl = [](const QString&) {};
     seams.browseForFile = [](const QString&, const QString&, const QString&, quint32, QWidget*) {
         return QString();
     };
-    Form2 form(seams);
-    GetReg(form);
+    OptionsWindow form(seams);
+    form.loadStoredSettings();
     setVariant(form, variantB);
 
     const std::string wal = std::string(RegStorePath()) + "-wal";
@@ -89,6 +89,6 @@ int main(int argc, char** argv)
     if (disk == "nearly-full" && !limitFileSize(static_cast<rlim_t>(fileSize(wal)) + 3 * 4200))
         return 1;
     saving = true;
-    SetReg(form);
+    form.saveStoredSettings();
     return messagesWhileSaving == 0 ? 0 : 3;
 }

@@ -1,4 +1,4 @@
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "options/Form2.h"
-#include "options/MessageBoxes.h"
+#include "OptionsWindow.h"
+#include "MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,9 +13,9 @@
 #include <array>
 #include <vector>
 
-// What the Options window reaches outside itself, for the widget tests: while the object lives, message
-// boxes are recorded instead of shown, and the seams it hands out record their platform calls. It also knows
-// what a freshly made Options window holds. It owns no window.
+// What the windows reach outside the program, for the widget tests: the seams it hands out record message
+// boxes and platform calls instead of making them. It also knows what a freshly made Options window holds.
+// It owns no window.
 class OptionsFakes
 {
 public:
@@ -25,19 +25,16 @@ public:
         dawdlex::MessageSymbol symbol;
     };
 
-    OptionsFakes()
-    {
-        dawdlex::setMessageBoxHandler([this](const QString& text, dawdlex::MessageSymbol symbol) {
-            messages.push_back({text, symbol});
-        });
-    }
-    ~OptionsFakes() { dawdlex::setMessageBoxHandler({}); }
+    OptionsFakes() = default;
     OptionsFakes(const OptionsFakes&) = delete;
     OptionsFakes& operator=(const OptionsFakes&) = delete;
 
-    Form2Seams seams()
+    DesktopServices seams()
     {
-        Form2Seams seams;
+        DesktopServices seams;
+        seams.showMessage = [this](const QString& text, dawdlex::MessageSymbol symbol) {
+            messages.push_back({text, symbol});
+        };
         seams.setScreenSaverActive = [this](bool active) {
             saverCalls.push_back(active);
             return true;
@@ -61,17 +58,17 @@ public:
         return out;
     }
 
-    static void expectDefaults(const dawdlex::Form2& form)
+    static void expectDefaults(const dawdlex::OptionsWindow& form)
     {
-        EXPECT_EQ(form.Pmess->text(), "Processing...");
-        EXPECT_EQ(form.ButText->text(), "Cancel");
-        EXPECT_EQ(texts(form.Status),
+        EXPECT_EQ(form.titleEdit()->text(), "Processing...");
+        EXPECT_EQ(form.buttonTextEdit()->text(), "Cancel");
+        EXPECT_EQ(texts(form.statusEdits()),
                   (QStringList{"Reading Files...", "Linking Data...", "Updating...", "", ""}));
-        EXPECT_EQ(texts(form.Speedbox), (QStringList{"50", "200", "400", "200", "200"}));
-        EXPECT_TRUE(form.DualChk->isChecked());
-        EXPECT_FALSE(form.Ssav->isChecked());
-        EXPECT_EQ(form.IconList->currentIndex(), 0);
-        EXPECT_EQ(form.CustIconFileTxt->text(), "");
+        EXPECT_EQ(texts(form.delayEdits()), (QStringList{"50", "200", "400", "200", "200"}));
+        EXPECT_TRUE(form.dualBarsCheck()->isChecked());
+        EXPECT_FALSE(form.disableSaverCheck()->isChecked());
+        EXPECT_EQ(form.iconChoice()->currentIndex(), 0);
+        EXPECT_EQ(form.customIconPathEdit()->text(), "");
     }
 
     std::vector<Message> messages;

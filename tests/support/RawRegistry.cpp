@@ -1,4 +1,4 @@
-#include "tests/support/RawRegistry.h"
+#include "RawRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/RunningUnderWine.h"
+#include "RunningUnderWine.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -15,6 +15,7 @@
 #include <sstream>
 
 using namespace dawdlex::regtool;
+using dawdlex::RegKey;
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <winreg_store.h>
 
 using namespace dawdlex::regtool;
+using dawdlex::RegKey;
 
 namespace {
 

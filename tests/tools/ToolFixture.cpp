@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using namespace dawdlex::regtool;
+using dawdlex::RegKey;
 
 ToolRun ToolTest::runTool(const std::vector<std::string>& arguments) const
 {

@@ -3,7 +3,7 @@
 
 #include "RegExporter.h"
 #include "RegValue.h"
-#include "tests/support/FreshRegistry.h"
+#include "FreshRegistry.h"
 
 #include <gtest/gtest.h>
 

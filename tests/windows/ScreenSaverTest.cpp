@@ -1,4 +1,4 @@
-#include "platform/screensaver/ScreenSaver.h"
+#include "ScreenSaver.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/RunningUnderWine.h"
+#include "RunningUnderWine.h"
 
 #include <windows.h>
 

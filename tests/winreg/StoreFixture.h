@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/support/FreshRegistry.h"
-#include "tests/support/RunningUnderWine.h"
+#include "FreshRegistry.h"
+#include "RunningUnderWine.h"
 
 #include <windows.h>
 #ifndef _WIN32

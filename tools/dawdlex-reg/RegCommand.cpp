@@ -1,5 +1,7 @@
 #include "RegCommand.h"
 
+#include "FileDescriptor.h"
+
 #include "ProgressMeter.h"
 #include "RegExporter.h"
 #include "RegFileParser.h"
@@ -55,27 +57,25 @@ std::string shownName(const std::string& name)
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.isOpen()) {
         error = std::strerror(errno);
         return false;
     }
     bytes.clear();
     char buffer[65536];
     while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             error = std::strerror(errno);
-            ::close(fd);
             return false;
         }
         if (n == 0)
             break;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     return true;
 }
 
@@ -98,14 +98,14 @@ bool writeAll(int fd, const std::string& bytes)
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
 {
     std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
+    FileDescriptor file(::mkstemp(temporary.data()));
+    if (!file.isOpen()) {
         error = std::strerror(errno);
         return false;
     }
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
     const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
+    const bool closed = file.close();
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
         error = std::strerror(written && closed ? errno : writeErrno);
         ::unlink(temporary.c_str());

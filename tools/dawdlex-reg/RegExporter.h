@@ -9,7 +9,7 @@
 namespace dawdlex::regtool {
 
 // Opens `path` for reading into `key` and sets `spelled` to the path as the store spells each name.
-LSTATUS openSpelled(const RegistryPath& path, RegistryPath& spelled, RegKey& key);
+[[nodiscard]] LSTATUS openSpelled(const RegistryPath& path, RegistryPath& spelled, RegKey& key);
 
 class RegExporter
 {
@@ -22,10 +22,10 @@ public:
     // Fills `keys` with `path` (spelled as the store spells it) and every key below it, depth first, each
     // key's subkeys in the store's order. Returns the API's status; ERROR_FILE_NOT_FOUND when `path`
     // does not exist. On failure `keys` is unspecified.
-    LSTATUS collect(const RegistryPath& path, std::vector<ExportedKey>& keys);
+    [[nodiscard]] LSTATUS collect(const RegistryPath& path, std::vector<ExportedKey>& keys);
 
 private:
-    LSTATUS collectBelow(HKEY key, const RegistryPath& path, std::vector<ExportedKey>& keys);
+    [[nodiscard]] LSTATUS collectBelow(HKEY key, const RegistryPath& path, std::vector<ExportedKey>& keys);
 
     Progress m_progress;
 };

@@ -63,13 +63,13 @@ private:
     };
     using UndoStep = std::variant<DeleteCreatedKey, RestoreValue, RestoreValues, RestoreTree>;
 
-    LSTATUS applyOne(const RegOperation& operation);
-    LSTATUS ensureKey(const RegistryPath& path, bool& created);
-    LSTATUS setValue(const RegOperation& operation);
-    LSTATUS deleteValue(const RegOperation& operation);
-    LSTATUS deleteKey(const RegOperation& operation);
-    bool rollBack();
-    static LSTATUS undo(const UndoStep& step);
+    [[nodiscard]] LSTATUS applyOne(const RegOperation& operation);
+    [[nodiscard]] LSTATUS ensureKey(const RegistryPath& path, bool& created);
+    [[nodiscard]] LSTATUS setValue(const RegOperation& operation);
+    [[nodiscard]] LSTATUS deleteValue(const RegOperation& operation);
+    [[nodiscard]] LSTATUS deleteKey(const RegOperation& operation);
+    [[nodiscard]] bool rollBack();
+    [[nodiscard]] static LSTATUS undo(const UndoStep& step);
     // The store's spelling of the subkey `name` of `parent` (at parentPath), for putting a deleted key
     // back as it was. Each parent's subkeys are listed once per import, not once per key deleted.
     std::string spellingOf(HKEY parent, const RegistryPath& parentPath, const std::string& name);
@@ -86,6 +86,6 @@ private:
 };
 
 // The first key of `path`, from the root down, that does not exist; nullopt when the whole path exists.
-LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top);
+[[nodiscard]] LSTATUS findTopMissingKey(const RegistryPath& path, std::optional<RegistryPath>& top);
 
 } // namespace dawdlex::regtool

@@ -2,33 +2,11 @@
 
 #include "Text.h"
 
+#include "RootKeys.h"
+
 #include <array>
 
 namespace dawdlex::regtool {
-
-namespace {
-
-struct RootName
-{
-    const char* longName;
-    const char* shortName;
-    HKEY key;
-};
-
-const std::array<RootName, 6>& rootNames()
-{
-    static const std::array<RootName, 6> names = {{
-        {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-        {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-        {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-        {"HKEY_USERS", "HKU", HKEY_USERS},
-        {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
-        {"HKEY_DYN_DATA", nullptr, HKEY_DYN_DATA},
-    }};
-    return names;
-}
-
-} // namespace
 
 std::string RegistryPath::subkey() const
 {
@@ -78,10 +56,10 @@ bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& e
     const std::string rootText(text.substr(0, slash));
     const std::string rootUpper = foldName(rootText);
     path = RegistryPath{};
-    for (const RootName& name : rootNames()) {
-        if (rootUpper == name.longName || (name.shortName != nullptr && rootUpper == name.shortName)) {
-            path.root = name.key;
-            path.rootName = name.longName;
+    for (const RootKey& root : kRootKeys) {
+        if (rootUpper == root.name || (!root.shortName.empty() && rootUpper == root.shortName)) {
+            path.root = root.handle();
+            path.rootName = root.name;
         }
     }
     if (path.root == nullptr) {

@@ -1,6 +1,6 @@
-#include "platform/screensaver/helper/IdleInhibitor.h"
+#include "IdleInhibitor.h"
 
-#include "platform/screensaver/ScreenSaverOffBus.h"
+#include "ScreenSaverOffBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "platform/screensaver/helper/XScreenSaverSuspension.h"
+#include "XScreenSaverSuspension.h"
 
 #include <QSocketNotifier>
 #include <QtGlobal>

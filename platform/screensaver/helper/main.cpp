@@ -2,10 +2,10 @@
 // asks it to stop, the session bus goes or its X connection goes (the user logged off). It is started
 // detached, so it outlives the program that started it, and writes nothing anywhere.
 
-#include "platform/screensaver/ScreenSaverOffBus.h"
-#include "platform/screensaver/SessionBus.h"
-#include "platform/screensaver/helper/IdleInhibitor.h"
-#include "platform/screensaver/helper/XScreenSaverSuspension.h"
+#include "ScreenSaverOffBus.h"
+#include "SessionBus.h"
+#include "IdleInhibitor.h"
+#include "XScreenSaverSuspension.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -23,10 +23,10 @@ public:
     // Splits a subkey path into its key names. A null or empty path gives no names (the base key itself);
     // repeated and trailing backslashes are skipped. Returns ERROR_BAD_PATHNAME for a leading backslash
     // and ERROR_INVALID_PARAMETER for a name longer than maxKeyNameLength; names is then unspecified.
-    static LSTATUS splitPath(const char* path, std::vector<std::string>& names);
+    [[nodiscard]] static LSTATUS splitPath(const char* path, std::vector<std::string>& names);
 
     // ERROR_SUCCESS when a value name (null meaning the default value "") is within the limit.
-    static LSTATUS checkValueName(const char* name);
+    [[nodiscard]] static LSTATUS checkValueName(const char* name);
 };
 
 } // namespace dawdlex::winreg

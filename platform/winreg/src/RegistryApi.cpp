@@ -160,67 +160,54 @@ LSTATUS RegistryApi::refuseWrite(HKEY handle)
     return status != ERROR_SUCCESS ? status : ERROR_ACCESS_DENIED;
 }
 
-LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
+LSTATUS RegistryApi::checkOpen(const Key& key, REGSAM access)
 {
     if ((access & writeRights) != 0 && (key.readOnly || !m_store->writable()))
         return ERROR_ACCESS_DENIED;
-    *result = m_handles.add(key.id, access);
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryApi::checkCreate(const Key& parent, std::size_t newKeys, bool storeWritable)
+LSTATUS RegistryApi::openFound(const Key& key, REGSAM access, HKEY* result)
+{
+    const LSTATUS status = checkOpen(key, access);
+    if (status == ERROR_SUCCESS)
+        *result = m_handles.add(key.id, access);
+    return status;
+}
+
+LSTATUS RegistryApi::checkCreate(const Target& target, const Key& parent, std::size_t newKeys)
 {
     // The right to create comes from the key, not from the handle it is reached through.
-    if (parent.readOnly || !storeWritable)
+    if (parent.readOnly || !target.writing)
         return ERROR_ACCESS_DENIED;
     if (parent.depth + static_cast<long long>(newKeys) > NameRules::maxDepth)
         return ERROR_INVALID_PARAMETER;
     return ERROR_SUCCESS;
 }
 
-template <typename Read> LSTATUS RegistryApi::readKey(HKEY handle, REGSAM needed, Read&& read)
-{
-    LSTATUS status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(handle, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((target.access & needed) == 0)
-        return ERROR_ACCESS_DENIED;
-    return read(target.key);
-}
-
-template <typename Read> LSTATUS RegistryApi::readCached(LSTATUS checked, HKEY handle, Read&& read)
+template <typename Body> LSTATUS RegistryApi::transact(Need need, LSTATUS checked, HKEY handle, Body&& body)
 {
     LSTATUS status = checked == ERROR_SUCCESS ? openStore() : checked;
     if (status != ERROR_SUCCESS)
         return status;
-    const RegistryStore::CachedReads cached(*m_store);
-    SqliteTransaction transaction(m_store->database(), Kind::Read);
-    Target target;
-    status = resolve(handle, target);
-    if (status != ERROR_SUCCESS)
-        return status;
-    return read(target);
-}
-
-template <typename Change> LSTATUS RegistryApi::changeKey(LSTATUS checked, HKEY handle, Change&& change)
-{
-    LSTATUS status = checked == ERROR_SUCCESS ? openStore() : checked;
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!m_store->writable())
+    // The file's mode is looked at only by calls that may write.
+    const bool mayWrite = need == Need::Change || need == Need::OpenOrCreate;
+    const bool writable = mayWrite && m_store->writable();
+    if (need == Need::Change && !writable)
         return refuseWrite(handle);
-    SqliteTransaction transaction(m_store->database(), Kind::Write);
+    // A store that cannot be written is only read, and can only open existing keys.
+    const bool writing = mayWrite && writable;
+    std::optional<RegistryStore::CachedReads> cached;
+    if (need == Need::CachedRead)
+        cached.emplace(*m_store);
+    SqliteTransaction transaction(m_store->database(), writing ? Kind::Write : Kind::Read);
     Target target;
     status = resolve(handle, target);
     if (status != ERROR_SUCCESS)
         return status;
-    status = change(target);
-    if (status == ERROR_SUCCESS)
+    target.writing = writing;
+    status = body(target);
+    if (status == ERROR_SUCCESS && writing)
         transaction.commit();
     return status;
 }
@@ -229,7 +216,7 @@ template <typename Change> LSTATUS RegistryApi::changeSubKey(HKEY base, const ch
 {
     std::vector<std::string> names;
     const LSTATUS status = NameRules::splitPath(subKey, names);
-    return changeKey(status, base, [&](const Target& target) -> LSTATUS {
+    return transact(Need::Change, status, base, [&](const Target& target) -> LSTATUS {
         Key found;
         if (walk(target.key, names, found) < names.size())
             return ERROR_FILE_NOT_FOUND;
@@ -244,7 +231,7 @@ LSTATUS RegistryApi::openKey(HKEY base, const char* subKey, REGSAM access, HKEY*
     *result = nullptr;
     std::vector<std::string> names;
     const LSTATUS status = NameRules::splitPath(subKey, names);
-    return readCached(status, base, [&](const Target& target) -> LSTATUS {
+    return transact(Need::CachedRead, status, base, [&](const Target& target) -> LSTATUS {
         Key found;
         if (walk(target.key, names, found) < names.size())
             return ERROR_FILE_NOT_FOUND;
@@ -259,37 +246,29 @@ LSTATUS RegistryApi::createKey(HKEY base, const char* subKey, const char* classN
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::vector<std::string> names;
-    LSTATUS status = NameRules::splitPath(subKey, names);
-    if (status == ERROR_SUCCESS)
-        status = openStore();
-    if (status != ERROR_SUCCESS)
-        return status;
-    // Under the write lock, what the walk finds is still there when the missing keys are made; a store
-    // that cannot be written is only read, and can only open existing keys.
-    const Kind kind = m_store->writable() ? Kind::Write : Kind::Read;
-    SqliteTransaction transaction(m_store->database(), kind);
-    Target target;
-    status = resolve(base, target);
-    if (status != ERROR_SUCCESS)
-        return status;
+    const LSTATUS status = NameRules::splitPath(subKey, names);
     Key found;
-    const std::size_t matched = walk(target.key, names, found);
-    if (matched == names.size()) {
-        status = openFound(found, access, result);
-        if (status == ERROR_SUCCESS && disposition)
-            *disposition = REG_OPENED_EXISTING_KEY;
-        return status;
-    }
-    status = checkCreate(found, names.size() - matched, kind == Kind::Write);
-    if (status != ERROR_SUCCESS)
-        return status;
-    // The class is the new key's; keys made on the way to it get none.
-    for (std::size_t i = matched; i < names.size(); ++i)
-        found = m_store->createChild(found, names[i], i + 1 == names.size() ? nameOf(className) : "");
-    transaction.commit();
+    bool created = false;
+    // Under the write lock, what the walk finds is still there when the missing keys are made.
+    const LSTATUS done = transact(Need::OpenOrCreate, status, base, [&](const Target& target) -> LSTATUS {
+        const std::size_t matched = walk(target.key, names, found);
+        if (matched == names.size())
+            return checkOpen(found, access);
+        const LSTATUS allowed = checkCreate(target, found, names.size() - matched);
+        if (allowed != ERROR_SUCCESS)
+            return allowed;
+        // The class is the new key's; keys made on the way to it get none.
+        for (std::size_t i = matched; i < names.size(); ++i)
+            found = m_store->createChild(found, names[i], i + 1 == names.size() ? nameOf(className) : "");
+        created = true;
+        return ERROR_SUCCESS;
+    });
+    if (done != ERROR_SUCCESS)
+        return done;
+    // Only once the keys are committed does the caller get a handle.
     *result = m_handles.add(found.id, access);
     if (disposition)
-        *disposition = REG_CREATED_NEW_KEY;
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
 
@@ -317,7 +296,10 @@ LSTATUS RegistryApi::enumKey(HKEY key, DWORD index, char* name, DWORD* nameLengt
 {
     if (!name || !nameLength || (className && !classLength))
         return ERROR_INVALID_PARAMETER;
-    return readKey(key, KEY_ENUMERATE_SUB_KEYS, [&](const Key& found) -> LSTATUS {
+    return transact(Need::Read, ERROR_SUCCESS, key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_ENUMERATE_SUB_KEYS) == 0)
+            return ERROR_ACCESS_DENIED;
+        const Key& found = target.key;
         const auto child = m_store->childAt(found.id, index);
         if (!child)
             return ERROR_NO_MORE_ITEMS;
@@ -343,7 +325,10 @@ LSTATUS RegistryApi::queryInfo(HKEY key, char* className, DWORD* classLength, DW
 {
     if (className && !classLength)
         return ERROR_INVALID_PARAMETER;
-    return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
+    return transact(Need::Read, ERROR_SUCCESS, key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_QUERY_VALUE) == 0)
+            return ERROR_ACCESS_DENIED;
+        const Key& found = target.key;
         const RegistryStore::Info info = m_store->info(found.id);
         const RegistryStore::Details details = m_store->details(found.id);
         const auto give = [](DWORD* out, DWORD value) {
@@ -368,7 +353,10 @@ LSTATUS RegistryApi::enumValue(HKEY key, DWORD index, char* name, DWORD* nameLen
 {
     if (!name || !nameLength || (data && !dataLength))
         return ERROR_INVALID_PARAMETER;
-    return readKey(key, KEY_QUERY_VALUE, [&](const Key& found) -> LSTATUS {
+    return transact(Need::Read, ERROR_SUCCESS, key, [&](const Target& target) -> LSTATUS {
+        if ((target.access & KEY_QUERY_VALUE) == 0)
+            return ERROR_ACCESS_DENIED;
+        const Key& found = target.key;
         const auto value = m_store->valueAt(found.id, index);
         if (!value)
             return ERROR_NO_MORE_ITEMS;
@@ -391,26 +379,27 @@ LSTATUS RegistryApi::queryValue(HKEY key, const char* name, DWORD* type, BYTE* d
 {
     if (data && !dataLength)
         return ERROR_INVALID_PARAMETER;
-    return readCached(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
-        if ((target.access & KEY_QUERY_VALUE) == 0)
-            return ERROR_ACCESS_DENIED;
-        const auto value = m_store->value(target.key.id, nameOf(name));
-        if (!value) {
-            if (dataLength)
-                *dataLength = 0;
-            return ERROR_FILE_NOT_FOUND;
-        }
-        if (type)
-            *type = value->type;
-        return giveData(value->data, data, dataLength);
-    });
+    return transact(Need::CachedRead, NameRules::checkValueName(name), key,
+                    [&](const Target& target) -> LSTATUS {
+                        if ((target.access & KEY_QUERY_VALUE) == 0)
+                            return ERROR_ACCESS_DENIED;
+                        const auto value = m_store->value(target.key.id, nameOf(name));
+                        if (!value) {
+                            if (dataLength)
+                                *dataLength = 0;
+                            return ERROR_FILE_NOT_FOUND;
+                        }
+                        if (type)
+                            *type = value->type;
+                        return giveData(value->data, data, dataLength);
+                    });
 }
 
 LSTATUS RegistryApi::setValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD dataLength)
 {
     if (!data && dataLength > 0)
         return ERROR_INVALID_PARAMETER;
-    return changeKey(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
+    return transact(Need::Change, NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
         if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
             return ERROR_ACCESS_DENIED;
         m_store->setValue(target.key.id, nameOf(name), type,
@@ -421,7 +410,7 @@ LSTATUS RegistryApi::setValue(HKEY key, const char* name, DWORD type, const BYTE
 
 LSTATUS RegistryApi::deleteValue(HKEY key, const char* name)
 {
-    return changeKey(NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
+    return transact(Need::Change, NameRules::checkValueName(name), key, [&](const Target& target) -> LSTATUS {
         if ((target.access & KEY_SET_VALUE) == 0 || target.key.readOnly)
             return ERROR_ACCESS_DENIED;
         return m_store->removeValue(target.key.id, nameOf(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;

@@ -18,22 +18,24 @@ namespace dawdlex::winreg {
 class RegistryApi
 {
 public:
-    LSTATUS openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result);
-    LSTATUS createKey(HKEY base, const char* subKey, const char* className, REGSAM access, HKEY* result,
-                      DWORD* disposition);
-    LSTATUS closeKey(HKEY key);
-    LSTATUS deleteKey(HKEY base, const char* subKey);
-    LSTATUS enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className, DWORD* classLength,
-                    FILETIME* lastWrite);
-    LSTATUS queryInfo(HKEY key, char* className, DWORD* classLength, DWORD* subKeys, DWORD* maxSubKeyLength,
-                      DWORD* maxClassLength, DWORD* values, DWORD* maxValueNameLength, DWORD* maxValueLength,
-                      DWORD* securityDescriptorLength, FILETIME* lastWrite);
-    LSTATUS enumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
-                      DWORD* dataLength);
-    LSTATUS queryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* dataLength);
-    LSTATUS setValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD dataLength);
-    LSTATUS deleteValue(HKEY key, const char* name);
-    LSTATUS setKeyReadOnly(HKEY base, const char* subKey, bool readOnly);
+    [[nodiscard]] LSTATUS openKey(HKEY base, const char* subKey, REGSAM access, HKEY* result);
+    [[nodiscard]] LSTATUS createKey(HKEY base, const char* subKey, const char* className, REGSAM access,
+                                    HKEY* result, DWORD* disposition);
+    [[nodiscard]] LSTATUS closeKey(HKEY key);
+    [[nodiscard]] LSTATUS deleteKey(HKEY base, const char* subKey);
+    [[nodiscard]] LSTATUS enumKey(HKEY key, DWORD index, char* name, DWORD* nameLength, char* className,
+                                  DWORD* classLength, FILETIME* lastWrite);
+    [[nodiscard]] LSTATUS queryInfo(HKEY key, char* className, DWORD* classLength, DWORD* subKeys,
+                                    DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values,
+                                    DWORD* maxValueNameLength, DWORD* maxValueLength,
+                                    DWORD* securityDescriptorLength, FILETIME* lastWrite);
+    [[nodiscard]] LSTATUS enumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type,
+                                    BYTE* data, DWORD* dataLength);
+    [[nodiscard]] LSTATUS queryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* dataLength);
+    [[nodiscard]] LSTATUS setValue(HKEY key, const char* name, DWORD type, const BYTE* data,
+                                   DWORD dataLength);
+    [[nodiscard]] LSTATUS deleteValue(HKEY key, const char* name);
+    [[nodiscard]] LSTATUS setKeyReadOnly(HKEY base, const char* subKey, bool readOnly);
 
     // SQLite found the open store damaged in the middle of a call: from now on every call is refused with
     // ERROR_BADDB, as for a store found damaged on opening, so that nothing more is written into it.
@@ -47,32 +49,42 @@ private:
     {
         RegistryStore::Key key;
         REGSAM access = 0;
+        bool writing = false; // the call's transaction may change the store
     };
 
-    LSTATUS openStore();
+    // What a call does with the store, which decides its transaction.
+    enum class Need
+    {
+        Read,
+        CachedRead,  // a read with the reads cache open
+        Change,      // a write transaction; refused through refuseWrite() when the file cannot be written
+        OpenOrCreate // a write transaction when the file can be written, else a read
+    };
+
+    [[nodiscard]] LSTATUS openStore();
     // The live key a handle names: ERROR_INVALID_HANDLE for an unknown one, ERROR_KEY_DELETED when its
     // key is gone. Call inside a transaction.
-    LSTATUS resolve(HKEY handle, Target& target);
+    [[nodiscard]] LSTATUS resolve(HKEY handle, Target& target);
     // Follows names from base as far as keys exist; returns how many were found.
     std::size_t walk(const RegistryStore::Key& base, const std::vector<std::string>& names,
                      RegistryStore::Key& found);
     // The status of a change through handle when the store file cannot be written: the handle's own
     // fault first, else ERROR_ACCESS_DENIED.
-    LSTATUS refuseWrite(HKEY handle);
-    // One read of the key a handle names, in one read transaction, when the handle has one of the needed
-    // rights; the store's fault wins over resolve()'s, which wins over ERROR_ACCESS_DENIED.
-    template <typename Read> LSTATUS readKey(HKEY handle, REGSAM needed, Read&& read);
-    // One read through handle with the reads cache open, as read(target); the fault that wins is checked
-    // (the call's own argument checks), then the store's, then resolve()'s.
-    template <typename Read> LSTATUS readCached(LSTATUS checked, HKEY handle, Read&& read);
-    // One change through handle in its own write transaction, committed when change(target) succeeds.
-    // Which fault wins: checked (the call's own argument checks), the store's, refuseWrite(), resolve().
-    template <typename Change> LSTATUS changeKey(LSTATUS checked, HKEY handle, Change&& change);
-    // The same for the existing key at subKey below base, as change(target, key); ERROR_FILE_NOT_FOUND
+    [[nodiscard]] LSTATUS refuseWrite(HKEY handle);
+    // Every call's one transaction: body(target) runs on the key a handle names and a change commits when
+    // it succeeds. Which fault wins, the same for every call: `checked` (the call's own argument checks),
+    // the store's, refuseWrite()'s, resolve()'s, then body's.
+    template <typename Body>
+    [[nodiscard]] LSTATUS transact(Need need, LSTATUS checked, HKEY handle, Body&& body);
+    // A change of the existing key at subKey below base, as change(target, key); ERROR_FILE_NOT_FOUND
     // when it is missing.
-    template <typename Change> LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
-    LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
-    LSTATUS checkCreate(const RegistryStore::Key& parent, std::size_t newKeys, bool storeWritable);
+    template <typename Change>
+    [[nodiscard]] LSTATUS changeSubKey(HKEY base, const char* subKey, Change&& change);
+    // Whether key may be opened with access; openFound also hands out the handle.
+    [[nodiscard]] LSTATUS checkOpen(const RegistryStore::Key& key, REGSAM access);
+    [[nodiscard]] LSTATUS openFound(const RegistryStore::Key& key, REGSAM access, HKEY* result);
+    [[nodiscard]] LSTATUS checkCreate(const Target& target, const RegistryStore::Key& parent,
+                                      std::size_t newKeys);
 
     std::unique_ptr<RegistryStore> m_store;
     // ERROR_BADDB once the file proved not to be a store of ours or damaged; kept until closeStore().

@@ -1,5 +1,6 @@
 #include "RegistryStore.h"
 
+#include "RootKeys.h"
 #include "winreg_names.h"
 #include "SqliteError.h"
 #include "StoreFile.h"
@@ -73,21 +74,12 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const std::string& path, LSTA
 
 std::optional<std::int64_t> RegistryStore::rootId(HKEY handle)
 {
-    static const std::array<std::pair<HKEY, std::int64_t>, 6> roots{{
-        {HKEY_CLASSES_ROOT, 1},
-        {HKEY_CURRENT_USER, 2},
-        {HKEY_LOCAL_MACHINE, 3},
-        {HKEY_USERS, 4},
-        {HKEY_CURRENT_CONFIG, 6},
-        {HKEY_DYN_DATA, 7},
-    }};
-    // A predefined key that went through a 32-bit integer may come back zero-extended.
-    const auto low = [](HKEY key) {
-        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key));
-    };
-    for (const auto& [root, id] : roots) {
-        if (low(root) == low(handle))
-            return id;
+    // The store file numbers its root rows after the handle's low byte, from 1. A predefined key that went
+    // through a 32-bit integer may come back zero-extended, so only the low 32 bits count.
+    const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+    for (const RootKey& root : kRootKeys) {
+        if (root.value == low)
+            return std::int64_t(root.value & 0xFF) + 1;
     }
     return std::nullopt;
 }

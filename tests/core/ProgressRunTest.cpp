@@ -1,38 +1,29 @@
-#include "progress/ProgressRun.h"
+#include "ProgressRun.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace dawdlex {
 namespace {
 
-class FakeSettings : public PhaseSettings
-{
-public:
-    std::array<QString, 5> status{"Reading Files...", "Linking Data...", "Updating...", "", ""};
-    std::array<QString, 5> delay{"50", "200", "400", "200", "200"};
-
-    QString statusText(int phase) const override { return status.at(std::size_t(phase)); }
-    QString delayText(int phase) const override { return delay.at(std::size_t(phase)); }
-};
-
 class FakeDisplay : public ProgressDisplay
 {
 public:
-    QString status;
+    std::string status;
     std::int32_t interval = 0;
     std::array<float, 2> bars{-1, -1};
     int statusChanges = 0;
 
-    void setStatusCaption(const QString& text) override
+    void showPhaseMessage(const std::string& text) override
     {
         status = text;
         ++statusChanges;
     }
-    void setTimerInterval(std::int32_t milliseconds) override { interval = milliseconds; }
-    void setBarValue(int bar, float value) override { bars.at(std::size_t(bar)) = value; }
+    void setTickInterval(std::int32_t milliseconds) override { interval = milliseconds; }
+    void showBarValue(int bar, float value) override { bars.at(std::size_t(bar)) = value; }
 };
 
 class ProgressRunTest : public ::testing::Test
@@ -43,7 +34,7 @@ protected:
     void tick(int count)
     {
         for (int i = 0; i < count; ++i) {
-            run.Timer1_Timer();
+            run.tick(settings);
         }
     }
 
@@ -53,14 +44,14 @@ protected:
         std::vector<int> phases;
         for (int i = 0; i < changes; ++i) {
             tick(ProgressRun::kCycle);
-            phases.push_back(PhaseIndex);
+            phases.push_back(run.phase());
         }
         return phases;
     }
 
-    FakeSettings settings;
+    Settings settings;
     FakeDisplay display;
-    ProgressRun run{settings, display};
+    ProgressRun run{display};
 };
 
 TEST_F(ProgressRunTest, FirstCycleFillsTheFirstBarThenEntersTheNextPhase)
@@ -72,21 +63,21 @@ TEST_F(ProgressRunTest, FirstCycleFillsTheFirstBarThenEntersTheNextPhase)
     tick(39);
     EXPECT_EQ(display.bars[0], 40.0f) << "tick 40: first bar full";
     EXPECT_EQ(display.bars[1], 0.0f) << "tick 40: second bar empty";
-    EXPECT_EQ(PhaseIndex, 0);
+    EXPECT_EQ(run.phase(), 0);
 
     tick(1);
     EXPECT_EQ(display.bars[0], 0.0f) << "tick 41";
     EXPECT_EQ(display.bars[1], 1.0f);
     EXPECT_EQ(display.status, "Linking Data...");
     EXPECT_EQ(display.interval, 200);
-    EXPECT_EQ(PhaseIndex, 1);
-    EXPECT_EQ(run.bar0Step(), 0);
-    EXPECT_EQ(run.bar1Step(), 1);
+    EXPECT_EQ(run.phase(), 1);
+    EXPECT_EQ(run.firstBarStep(), 0);
+    EXPECT_EQ(run.secondBarStep(), 1);
 }
 
 TEST_F(ProgressRunTest, EachPhaseShowsItsMessageAndItsDelayAsAWholeNumber)
 {
-    settings.delay = {"3.5", " 200 ", "2.5", "200", "200"};
+    settings.delays = {"3.5", " 200 ", "2.5", "200", "200"};
     const std::vector<std::pair<const char*, int>> expected{
         {"Linking Data...", 200}, {"Updating...", 2}, {"Reading Files...", 4}, {"Linking Data...", 200}};
     for (const auto& [status, interval] : expected) {
@@ -101,7 +92,7 @@ TEST_F(ProgressRunTest, PhaseOrderFollowsTheFirstEmptyMessage)
     struct Case
     {
         const char* name;
-        std::array<QString, 5> status;
+        std::array<std::string, 5> status;
         std::vector<int> phases;
     };
     const std::vector<Case> cases{
@@ -111,7 +102,7 @@ TEST_F(ProgressRunTest, PhaseOrderFollowsTheFirstEmptyMessage)
         {"Status(0) empty", {"", "b", "c", "", ""}, {1, 2, 0, 1}},
     };
     for (const Case& c : cases) {
-        settings.status = c.status;
+        settings.statuses = c.status;
         run.reset();
         EXPECT_EQ(phasesEntered(int(c.phases.size())), c.phases) << c.name;
     }
@@ -119,13 +110,13 @@ TEST_F(ProgressRunTest, PhaseOrderFollowsTheFirstEmptyMessage)
 
 TEST_F(ProgressRunTest, StayingInPhaseZeroStillReappliesItsSettingsEachCycle)
 {
-    settings.status = {"Only", "", "x", "y", "z"};
-    settings.delay[0] = "75";
+    settings.statuses = {"Only", "", "x", "y", "z"};
+    settings.delays[0] = "75";
     tick(ProgressRun::kCycle);
     EXPECT_EQ(display.status, "Only");
     EXPECT_EQ(display.interval, 75);
-    settings.status[0] = "Edited";
-    settings.delay[0] = "90";
+    settings.statuses[0] = "Edited";
+    settings.delays[0] = "90";
     tick(ProgressRun::kCycle);
     EXPECT_EQ(display.status, "Edited") << "read afresh at every change of phase";
     EXPECT_EQ(display.interval, 90);
@@ -134,9 +125,9 @@ TEST_F(ProgressRunTest, StayingInPhaseZeroStillReappliesItsSettingsEachCycle)
 
 TEST_F(ProgressRunTest, EmptyFirstMessageShowsAnEmptyLine)
 {
-    settings.status[0] = "";
+    settings.statuses[0] = "";
     phasesEntered(3); // 1, 2, back to 0
-    EXPECT_EQ(PhaseIndex, 0);
+    EXPECT_EQ(run.phase(), 0);
     EXPECT_EQ(display.status, "");
     EXPECT_EQ(display.interval, 50);
 }
@@ -149,17 +140,17 @@ TEST_F(ProgressRunTest, SecondBarFullAfterFortyChangesAndEmptyAtTheFortyFirst)
     EXPECT_EQ(display.bars[1], 40.0f);
     tick(1);
     EXPECT_EQ(display.bars[1], 0.0f);
-    EXPECT_EQ(run.bar1Step(), 0);
+    EXPECT_EQ(run.secondBarStep(), 0);
 }
 
 TEST_F(ProgressRunTest, ResetPutsEveryCounterBackToZero)
 {
     tick(ProgressRun::kCycle * 2 + 5);
-    ASSERT_NE(PhaseIndex, 0);
+    ASSERT_NE(run.phase(), 0);
     run.reset();
-    EXPECT_EQ(run.bar0Step(), 0);
-    EXPECT_EQ(run.bar1Step(), 0);
-    EXPECT_EQ(PhaseIndex, 0);
+    EXPECT_EQ(run.firstBarStep(), 0);
+    EXPECT_EQ(run.secondBarStep(), 0);
+    EXPECT_EQ(run.phase(), 0);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageBoxes.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -10,10 +12,13 @@ class QWidget;
 // The maker's home page, opened by the Options window's website button and banner.
 inline constexpr char MakerHomePage[] = "https://pendlewick.example/";
 
-// The calls the Options window makes outside the program, gathered so that tests can put fakes in their
-// place. Holds plain callables and owns nothing else; platformDefaults() gives the real ones.
-struct Form2Seams
+// What the windows reach outside the program and a test must replace, in one place: the screen saver, the
+// browser, the file dialog and the modal message box that waits for a person. Holds plain callables and
+// owns nothing else; platformDefaults() gives the real ones.
+struct DesktopServices
 {
+    // Shows a modal box with an OK button and returns once it is dismissed (see showMessageBox).
+    std::function<void(const QString& text, dawdlex::MessageSymbol symbol)> showMessage;
     // Switches the system screen saver on (true) or off (false); true when the switch was made.
     std::function<bool(bool active)> setScreenSaverActive;
     // Opens address in the user's default browser; never waits for it, reports nothing.
@@ -23,5 +28,5 @@ struct Form2Seams
                           quint32 flags, QWidget* owner)>
         browseForFile;
 
-    static Form2Seams platformDefaults();
+    static DesktopServices platformDefaults();
 };

@@ -1,4 +1,4 @@
-#include "options/OpenFileAPI.h"
+#include "FileDialog.h"
 
 #include <QFileInfo>
 

@@ -1,12 +1,15 @@
-#include "options/Form2Seams.h"
+#include "DesktopServices.h"
 
-#include "options/OpenFileAPI.h"
-#include "platform/screensaver/ScreenSaver.h"
-#include "platform/shell/Shell.h"
+#include "FileDialog.h"
+#include "ScreenSaver.h"
+#include "Shell.h"
 
-Form2Seams Form2Seams::platformDefaults()
+DesktopServices DesktopServices::platformDefaults()
 {
-    Form2Seams seams;
+    DesktopServices seams;
+    seams.showMessage = [](const QString& text, dawdlex::MessageSymbol symbol) {
+        dawdlex::showMessageBox(text, symbol);
+    };
     seams.setScreenSaverActive = &dawdlex::platform::setScreenSaverActive;
     // The shell takes the address in the system's narrow encoding.
     seams.openUrl = [](const QString& address) {

@@ -1,4 +1,4 @@
-#include "options/Conversions.h"
+#include "Conversions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "options/Form2.h"
-#include "options/MainWindowLink.h"
-#include "options/MessageBoxes.h"
-#include "options/PictureBox.h"
-#include "tests/support/OptionsFakes.h"
+#include "OptionsWindow.h"
+#include "MainWindowLink.h"
+#include "MessageBoxes.h"
+#include "PictureBox.h"
+#include "OptionsFakes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,10 +52,10 @@ public:
     }
 };
 
-class Form2Test : public ::testing::Test, protected OptionsFakes
+class OptionsWindowTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    Form2Test() : form(seams()) { form.setMainWindow(&mainWindow); }
+    OptionsWindowTest() : form(seams()) { form.setMainWindow(&mainWindow); }
 
     void replaceText(QLineEdit* box, const QString& text)
     {
@@ -65,23 +65,23 @@ protected:
     }
 
     FakeMainWindow mainWindow;
-    Form2 form;
+    OptionsWindow form;
 };
 
-TEST_F(Form2Test, StartsWithTheDefaultSettingsAndTheEightIconEntries)
+TEST_F(OptionsWindowTest, StartsWithTheDefaultSettingsAndTheEightIconEntries)
 {
     EXPECT_FALSE(form.isVisible());
     expectDefaults(form);
     QStringList entries;
-    for (int i = 0; i < form.IconList->count(); ++i)
-        entries << form.IconList->itemText(i);
+    for (int i = 0; i < form.iconChoice()->count(); ++i)
+        entries << form.iconChoice()->itemText(i);
     EXPECT_EQ(entries,
               (QStringList{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"}));
     EXPECT_EQ(browseCalls, 0);
     EXPECT_TRUE(saverCalls.empty());
 }
 
-TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
+TEST_F(OptionsWindowTest, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
 {
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -89,19 +89,20 @@ TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
     EXPECT_EQ(form.minimumSize(), QSize(589, 292));
     EXPECT_EQ(form.maximumSize(), QSize(589, 292));
     EXPECT_EQ(form.windowTitle(), "Options");
-    EXPECT_EQ(form.Picture1->cursor().hotSpot(), QPoint(12, 9));
+    EXPECT_EQ(form.bannerPicture()->cursor().hotSpot(), QPoint(12, 9));
 
     form.show();
     QApplication::setActiveWindow(&form);
-    form.Pmess->setFocus();
+    form.titleEdit()->setFocus();
     std::vector<QWidget*> expected;
-    for (std::size_t i = 0; i < form.Status.size(); ++i) {
-        expected.push_back(form.Status[i]);
-        expected.push_back(form.Speedbox[i]);
+    for (std::size_t i = 0; i < form.statusEdits().size(); ++i) {
+        expected.push_back(form.statusEdits()[i]);
+        expected.push_back(form.delayEdits()[i]);
     }
     for (QWidget* w : std::initializer_list<QWidget*>{
-             form.ButText, form.DualChk, form.Ssav, form.IconList, form.CustIconFileTxt, form.Command4,
-             form.Command3, form.Command2, form.Command1, form.Picture1, form.Pmess}) {
+             form.buttonTextEdit(), form.dualBarsCheck(), form.disableSaverCheck(), form.iconChoice(),
+             form.customIconPathEdit(), form.browseButton(), form.websiteButton(), form.applyButton(),
+             form.okButton(), form.bannerPicture(), form.titleEdit()}) {
         expected.push_back(w);
     }
     for (QWidget* next : expected) {
@@ -110,10 +111,10 @@ TEST_F(Form2Test, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
     }
 }
 
-TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
+TEST_F(OptionsWindowTest, TypingIntoADelayBoxIsCorrectedAtOnce)
 {
     form.show();
-    QLineEdit* box = form.Speedbox[1];
+    QLineEdit* box = form.delayEdits()[1];
 
     box->setFocus();
     box->selectAll();
@@ -138,27 +139,27 @@ TEST_F(Form2Test, TypingIntoADelayBoxIsCorrectedAtOnce)
     EXPECT_EQ(box->text(), "750");
 }
 
-TEST_F(Form2Test, SettingADelayByProgramIsCorrectedToo)
+TEST_F(OptionsWindowTest, SettingADelayByProgramIsCorrectedToo)
 {
     // "5abc": its number lies within range.
     for (const auto& [given, kept] : {std::pair{"0", "1"}, {"70000", "50000"}, {"5abc", "5abc"}}) {
-        for (QLineEdit* box : form.Speedbox) {
+        for (QLineEdit* box : form.delayEdits()) {
             box->setText(given);
             EXPECT_EQ(box->text(), kept) << given;
         }
     }
 }
 
-TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
+TEST_F(OptionsWindowTest, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
 {
     mainWindow.phase = 2;
-    form.Pmess->setText("Busy");
-    form.ButText->setText("Stop");
-    form.Speedbox[2]->setText("3.5");
-    form.DualChk->setChecked(false);
-    form.IconList->setCurrentIndex(3);
+    form.titleEdit()->setText("Busy");
+    form.buttonTextEdit()->setText("Stop");
+    form.delayEdits()[2]->setText("3.5");
+    form.dualBarsCheck()->setChecked(false);
+    form.iconChoice()->setCurrentIndex(3);
 
-    form.Command2->click();
+    form.applyButton()->click();
 
     EXPECT_EQ(mainWindow.status, "Updating...");
     EXPECT_EQ(mainWindow.interval, 4);
@@ -168,13 +169,13 @@ TEST_F(Form2Test, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
     EXPECT_EQ(mainWindow.builtIn, 3);
     EXPECT_EQ(mainWindow.phase, 2) << "Apply never moves the run";
 
-    form.DualChk->setChecked(true);
-    form.Command2->click();
+    form.dualBarsCheck()->setChecked(true);
+    form.applyButton()->click();
     EXPECT_EQ(mainWindow.secondBar, true);
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
+TEST_F(OptionsWindowTest, ApplyWithACustomIconFollowsThePictureRule)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -183,16 +184,16 @@ TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
 
-    form.CustIconFileTxt->setText(dir.filePath("missing.ico"));
-    form.IconList->setCurrentIndex(7);
-    form.Command2->click();
+    form.customIconPathEdit()->setText(dir.filePath("missing.ico"));
+    form.iconChoice()->setCurrentIndex(7);
+    form.applyButton()->click();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
     EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
     EXPECT_EQ(mainWindow.file, "");
     EXPECT_EQ(mainWindow.caption, "Processing...") << "the steps before the picture still ran";
 
-    form.CustIconFileTxt->setText(existing);
+    form.customIconPathEdit()->setText(existing);
     mainWindow.fileLoads = false;
     EXPECT_FALSE(form.applyChosenIcon());
     ASSERT_EQ(messages.size(), 2u);
@@ -205,31 +206,32 @@ TEST_F(Form2Test, ApplyWithACustomIconFollowsThePictureRule)
     EXPECT_EQ(messages.size(), 2u);
 }
 
-TEST_F(Form2Test, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
+TEST_F(OptionsWindowTest, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
 {
     form.show();
-    form.Pmess->setText("Unapplied");
-    form.Status[3]->setText("More...");
+    form.titleEdit()->setText("Unapplied");
+    form.statusEdits()[3]->setText("More...");
     EXPECT_FALSE(form.close()) << "a close request is refused";
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.Pmess->text(), "Unapplied");
-    EXPECT_EQ(form.Status[3]->text(), "More...");
+    EXPECT_EQ(form.titleEdit()->text(), "Unapplied");
+    EXPECT_EQ(form.statusEdits()[3]->text(), "More...");
     EXPECT_EQ(mainWindow.caption, "") << "closing applies nothing";
 
     form.show();
-    form.Command1->click();
+    form.okButton()->click();
     EXPECT_EQ(mainWindow.caption, "Unapplied");
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(Form2Test, EnterAndEscapePressNothing)
+TEST_F(OptionsWindowTest, EnterAndEscapePressNothing)
 {
     form.show();
-    QSignalSpy ok(form.Command1, &QPushButton::clicked);
-    QSignalSpy apply(form.Command2, &QPushButton::clicked);
-    QSignalSpy website(form.Command3, &QPushButton::clicked);
-    QSignalSpy browse(form.Command4, &QPushButton::clicked);
-    for (QLineEdit* box : {form.Pmess, form.Status[0], form.Speedbox[0], form.CustIconFileTxt}) {
+    QSignalSpy ok(form.okButton(), &QPushButton::clicked);
+    QSignalSpy apply(form.applyButton(), &QPushButton::clicked);
+    QSignalSpy website(form.websiteButton(), &QPushButton::clicked);
+    QSignalSpy browse(form.browseButton(), &QPushButton::clicked);
+    for (QLineEdit* box :
+         {form.titleEdit(), form.statusEdits()[0], form.delayEdits()[0], form.customIconPathEdit()}) {
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(box, Qt::Key_Enter);
@@ -240,51 +242,52 @@ TEST_F(Form2Test, EnterAndEscapePressNothing)
     EXPECT_EQ(mainWindow.caption, "");
 }
 
-TEST_F(Form2Test, ScreenSaverBoxSwitchesAtOnce)
+TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnce)
 {
-    form.Ssav->click();
-    form.Ssav->click();
-    form.Ssav->setChecked(true);
+    form.disableSaverCheck()->click();
+    form.disableSaverCheck()->click();
+    form.disableSaverCheck()->setChecked(true);
     EXPECT_EQ(saverCalls, (std::vector<bool>{false, true, false}));
-    form.Command2->click();
+    form.applyButton()->click();
     EXPECT_EQ(saverCalls.size(), 3u) << "Apply leaves the screen saver alone";
 }
 
-TEST_F(Form2Test, WebsiteButtonAndBannerOpenTheHomePage)
+TEST_F(OptionsWindowTest, WebsiteButtonAndBannerOpenTheHomePage)
 {
     form.show();
-    form.Command3->click();
-    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(form.Picture1, Qt::Key_Space);
+    form.websiteButton()->click();
+    QTest::mouseClick(form.bannerPicture(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(form.bannerPicture(), Qt::Key_Space);
     EXPECT_EQ(opened, (std::vector<QString>{MakerHomePage, MakerHomePage, MakerHomePage}));
 }
 
-TEST_F(Form2Test, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
+TEST_F(OptionsWindowTest, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
 {
-    form.IconList->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 0) << "hidden";
 
-    form.IconList->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(0);
     form.show();
-    form.IconList->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 1);
     EXPECT_EQ(browseFilter, kIconFilter);
     EXPECT_EQ(browseExt, "ico");
-    EXPECT_EQ(form.CustIconFileTxt->text(), "") << "cancelled";
-    EXPECT_EQ(form.IconList->currentIndex(), 7);
+    EXPECT_EQ(form.customIconPathEdit()->text(), "") << "cancelled";
+    EXPECT_EQ(form.iconChoice()->currentIndex(), 7);
 
     chosenFile = "/pictures/mine.ico";
-    form.IconList->setCurrentIndex(0);
-    form.IconList->setCurrentIndex(7);
+    form.iconChoice()->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 2);
-    EXPECT_EQ(form.CustIconFileTxt->text(), chosenFile);
-    form.IconList->setCurrentIndex(0);
-    form.IconList->setCurrentIndex(7);
+    EXPECT_EQ(form.customIconPathEdit()->text(), chosenFile);
+    form.iconChoice()->setCurrentIndex(0);
+    form.iconChoice()->setCurrentIndex(7);
     EXPECT_EQ(browseCalls, 2) << "a path is already there";
 
     chosenFile.clear();
-    form.Command4->click();
-    EXPECT_EQ(form.CustIconFileTxt->text(), "/pictures/mine.ico") << "a cancelled chooser keeps the path";
+    form.browseButton()->click();
+    EXPECT_EQ(form.customIconPathEdit()->text(), "/pictures/mine.ico")
+        << "a cancelled chooser keeps the path";
 }
 
 } // namespace

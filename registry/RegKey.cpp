@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace dawdlex::regtool {
+namespace dawdlex {
 
 RegKey::~RegKey()
 {
@@ -43,10 +43,16 @@ LSTATUS RegKey::create(HKEY base, const std::string& subkey, DWORD* disposition)
     return status;
 }
 
+HKEY* RegKey::receive()
+{
+    close();
+    return &m_key;
+}
+
 void RegKey::close()
 {
     if (m_key != nullptr)
         RegCloseKey(std::exchange(m_key, nullptr));
 }
 
-} // namespace dawdlex::regtool
+} // namespace dawdlex

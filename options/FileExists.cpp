@@ -1,4 +1,4 @@
-#include "options/Module1.h"
+#include "FileExists.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "progress/TickSchedule.h"
+#include "TickSchedule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "options/OpenFileAPI.h"
+#include "FileDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,7 +25,7 @@ namespace {
 const QString IconFilter =
     QStringLiteral("Icon Images(*.ico;*.bmp;*.gif)|*.ico;*.bmp;*.gif|All files (*.*)|*.*");
 
-TEST(OpenFileApi, FilterTextGivesItsChoicesInOrderAsQtNameFilters)
+TEST(FileDialog, FilterTextGivesItsChoicesInOrderAsQtNameFilters)
 {
     const std::vector<FileFilter> expected = {
         {"Icon Images(*.ico;*.bmp;*.gif)", {"*.ico", "*.bmp", "*.gif"}},
@@ -40,7 +40,7 @@ TEST(OpenFileApi, FilterTextGivesItsChoicesInOrderAsQtNameFilters)
     EXPECT_EQ(toNameFilter(expected[1]), "All files (*.*) (*)");
 }
 
-TEST(OpenFileApi, ChosenPathsAreLimitedTo256Characters)
+TEST(FileDialog, ChosenPathsAreLimitedTo256Characters)
 {
     const QString atLimit = "/" + QString(MaxChosenPathLength - 1, u'a');
     EXPECT_EQ(acceptChosenPath(atLimit), atLimit);
@@ -48,7 +48,7 @@ TEST(OpenFileApi, ChosenPathsAreLimitedTo256Characters)
     EXPECT_EQ(acceptChosenPath(QString()), QString());
 }
 
-TEST(OpenFileApi, DefaultExtensionGoesOnlyOnNamesWithoutOne)
+TEST(FileDialog, DefaultExtensionGoesOnlyOnNamesWithoutOne)
 {
     const struct
     {
