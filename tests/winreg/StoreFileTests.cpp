@@ -282,6 +282,11 @@ TEST_F(StoreFileTest, SidecarsLeftReadOnlyGetTheirWritePermissionBack)
 
 TEST_F(StoreFileTest, RunningOutOfFileDescriptorsIsReportedNotTakenForAReadOnlyStore)
 {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers' runtime opens a pipe to check a type it has not seen yet; out of descriptors, it
+    // reports the store's own exception as a bad object.
+    GTEST_SKIP() << "needs descriptors the sanitizer runtime takes for itself";
+#endif
     makeStore();
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
