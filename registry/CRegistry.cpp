@@ -531,9 +531,10 @@ bool CRegistry::RenameValue(const std::string& sOldValueName, const std::string&
         break;
     }
     }
-    if (written)
-        DeleteValue(sOldValueName);
-    return true;
+    if (!written)
+        return true;
+    // A delete that fails leaves the value under both names, which is no rename.
+    return DeleteValue(sOldValueName);
 }
 
 bool CRegistry::SaveKey()

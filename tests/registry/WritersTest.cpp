@@ -216,4 +216,23 @@ TEST_F(Writers, RenameValueNeverOverwritesAndNeedsAnOldValue)
     EXPECT_FALSE(queryRaw(baseSubKey, "Old").found);
 }
 
+TEST_F(Writers, RenameValueFailsWhenTheOldValueCannotBeDeleted)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the damage is done to our own store's file";
+#else
+    setRaw(baseSubKey, "Old", REG_SZ, textBytes("old"));
+    setRaw(baseSubKey, "Other", REG_SZ, textBytes("other"));
+    // Reading the value and writing the copy do not meet this damage; removing the old value does.
+    damageValueOrder("Old");
+    CRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(base));
+    EXPECT_FALSE(registry.RenameValue("Old", "New"));
+    // The store refuses every call once it has met damage, until it is opened again.
+    RegStoreClose();
+    EXPECT_EQ(queryRaw(baseSubKey, "Old").data, textBytes("old"));
+    EXPECT_EQ(queryRaw(baseSubKey, "New").data, textBytes("old"));
+#endif
+}
+
 } // namespace
