@@ -531,10 +531,9 @@ bool CRegistry::RenameValue(const std::string& sOldValueName, const std::string&
         break;
     }
     }
-    if (!written)
-        return true;
-    // A delete that fails leaves the value under both names, which is no rename.
-    return DeleteValue(sOldValueName);
+    // The copy is in place before the old value goes. A write that fails leaves the old value alone, and a
+    // delete that fails leaves the value under both names: neither is a rename.
+    return written && DeleteValue(sOldValueName);
 }
 
 bool CRegistry::SaveKey()

@@ -108,9 +108,9 @@ public:
     bool WriteBinary(const RegistryVariant& vData, const std::string& sValue = "");
     // Copies the value under the new name with the class's readers and writers, then deletes the old one
     // if the copy was written. False, with nothing changed, for a missing old value, an existing new name
-    // (the same name included), a value of kind Unknown and a binary value that cannot be read. True once
-    // the copy was attempted, even when its write failed (the old value then stays). False when the copy
-    // was written but the old value could not be deleted: both then exist.
+    // (the same name included), a value of kind Unknown and a binary value that cannot be read. Also false
+    // when the copy cannot be written (the old value then stays as it was) and when the copy was written
+    // but the old value could not be deleted (both then exist).
     bool RenameValue(const std::string& sOldValueName, const std::string& sNewValueName);
 
     // Hive files and search are not supported: each leaves the object and the registry as they are.

@@ -83,12 +83,14 @@ TEST_F(Writers, AFailedWriteStillEndsTheOverride)
 #ifdef _WIN32
     GTEST_SKIP() << "read-only keys are made with the store's own call";
 #else
+    setRaw(baseSubKey, "Expandable", REG_EXPAND_SZ, textBytes("%X%"));
     CRegistry registry;
-    ASSERT_TRUE(registry.CreateKey(base));
     ASSERT_TRUE(registry.OpenKey(base));
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, baseSubKey.c_str(), TRUE), ERROR_SUCCESS);
     EXPECT_FALSE(registry.WriteEnvironmentString("X", "Text"));
     EXPECT_FALSE(registry.WriteBigEndian(1, "Number"));
+    EXPECT_FALSE(registry.RenameValue("Expandable", "Copy"));
+    EXPECT_TRUE(queryRaw(baseSubKey, "Expandable").found);
     EXPECT_EQ(registry.stringType(), REG_SZ);
     EXPECT_EQ(registry.integerType(), REG_DWORD);
 #endif
