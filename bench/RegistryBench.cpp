@@ -206,22 +206,30 @@ constexpr std::array<const char*, 16> kSettingNames{
     "Title",  "Status0", "Speed0", "Status1", "Speed1", "Status2",      "Speed2",     "Status3",
     "Speed3", "Status4", "Speed4", "Dual",    "Saver",  "CustIconPath", "ButtonText", "Icon"};
 
-void writeSettings(CRegistry& registry)
+[[nodiscard]] bool writeSettings(CRegistry& registry)
 {
+    bool allWritten = true;
     for (const char* name : kSettingNames) {
-        registry.WriteString("Reading Files...", name);
+        allWritten = registry.WriteString("Reading Files...", name) && allWritten;
     }
+    return allWritten;
+}
+
+// The settings key with all sixteen values, as a first save leaves it.
+[[nodiscard]] bool seedSettings()
+{
+    CRegistry registry;
+    // False also for a key that exists; the open tells whether it is there.
+    (void)registry.CreateKey(dawdlex::kSettingsKey);
+    return registry.OpenKey(dawdlex::kSettingsKey) && writeSettings(registry);
 }
 
 // What loadSettings does with the registry: open the settings key and read the sixteen values.
 void BM_LoadSettingsCalls(benchmark::State& state)
 {
     BenchStore store;
-    {
-        CRegistry registry;
-        registry.CreateKey(dawdlex::kSettingsKey);
-        registry.OpenKey(dawdlex::kSettingsKey);
-        writeSettings(registry);
+    if (!seedSettings()) {
+        state.SkipWithError("seeding the settings failed");
     }
     for (auto _ : state) {
         CRegistry registry;
@@ -240,14 +248,18 @@ BENCHMARK(BM_LoadSettingsCalls)->Unit(benchmark::kMicrosecond);
 void BM_SaveSettingsCalls(benchmark::State& state)
 {
     BenchStore store;
-    CRegistry().CreateKey(dawdlex::kSettingsKey);
+    // The loop's OpenKey tells whether the key is there.
+    (void)CRegistry().CreateKey(dawdlex::kSettingsKey);
     for (auto _ : state) {
         CRegistry registry;
         if (!registry.OpenKey(dawdlex::kSettingsKey)) {
             state.SkipWithError("OpenKey failed");
             break;
         }
-        writeSettings(registry);
+        if (!writeSettings(registry)) {
+            state.SkipWithError("WriteString failed");
+            break;
+        }
     }
 }
 BENCHMARK(BM_SaveSettingsCalls)->Unit(benchmark::kMicrosecond);
@@ -258,12 +270,13 @@ void BM_RenameKeyTree(benchmark::State& state)
 {
     BenchStore store;
     const std::string base = std::string("HKEY_CURRENT_USER\\") + kBenchKey + "\\";
-    auto fill = [](const std::string& path) {
+    bool built = true;
+    auto fill = [&built](const std::string& path) {
         CRegistry registry;
-        registry.CreateKey(path);
-        registry.OpenKey(path);
+        // Every key is new, so a false here is a failure too.
+        built = registry.CreateKey(path) && registry.OpenKey(path) && built;
         for (int v = 0; v < 4; ++v) {
-            registry.WriteString("Reading Files...", numbered("Value", v));
+            built = registry.WriteString("Reading Files...", numbered("Value", v)) && built;
         }
     };
     fill(base + "TreeA");
@@ -278,10 +291,16 @@ void BM_RenameKeyTree(benchmark::State& state)
             }
         }
     }
+    if (!built) {
+        state.SkipWithError("building the tree failed");
+    }
     bool atA = true;
     for (auto _ : state) {
         CRegistry registry;
-        registry.OpenKey(base + (atA ? "TreeA" : "TreeB"));
+        if (!registry.OpenKey(base + (atA ? "TreeA" : "TreeB"))) {
+            state.SkipWithError("OpenKey failed");
+            break;
+        }
         if (!registry.RenameKey(atA ? "TreeB" : "TreeA")) {
             state.SkipWithError("RenameKey failed");
             break;

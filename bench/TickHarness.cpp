@@ -95,17 +95,22 @@ bool configHomeIsSafe()
     return !home || std::string(config).rfind(std::string(home) + "/.config", 0) != 0;
 }
 
-// The settings key, and the three default phases' delays when an interval is asked for.
-void seedSettings(int interval)
+// The settings key, and the three default phases' delays when an interval is asked for. False when they
+// could not be stored: the run would then measure something else.
+bool seedSettings(int interval)
 {
     CRegistry registry;
-    registry.CreateKey(dawdlex::kSettingsKey);
-    if (interval <= 0 || !registry.OpenKey(dawdlex::kSettingsKey)) {
-        return;
+    // False also for a key left by an earlier run; the open below tells whether it is there.
+    (void)registry.CreateKey(dawdlex::kSettingsKey);
+    if (!registry.OpenKey(dawdlex::kSettingsKey)) {
+        return false;
     }
-    for (int phase = 0; phase < 3; ++phase) {
-        registry.WriteString(std::to_string(interval), "Speed" + std::to_string(phase));
+    for (int phase = 0; interval > 0 && phase < 3; ++phase) {
+        if (!registry.WriteString(std::to_string(interval), "Speed" + std::to_string(phase))) {
+            return false;
+        }
     }
+    return true;
 }
 
 double microsecondsSince(SystemClock::time_point start)
@@ -284,8 +289,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "set XDG_CONFIG_HOME to a folder of the benchmark's own\n");
         return 2;
     }
-    if (!options.floor) {
-        seedSettings(options.interval);
+    if (!options.floor && !seedSettings(options.interval)) {
+        std::fprintf(stderr, "could not store the settings in the registry\n");
+        return 1;
     }
     if (options.seedOnly) {
         return 0;

@@ -24,6 +24,6 @@ enum class SettingsLoad
 // Writes all sixteen values as plain strings when the key opens; otherwise writes nothing. Never creates
 // the key. A failed write does not stop the ones after it; false when any write failed or the key did not
 // open.
-bool saveSettings(const Settings& settings);
+[[nodiscard]] bool saveSettings(const Settings& settings);
 
 } // namespace dawdlex

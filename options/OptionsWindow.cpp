@@ -234,7 +234,8 @@ void OptionsWindow::loadStoredSettings()
 
 void OptionsWindow::saveStoredSettings() const
 {
-    saveSettings(m_settings);
+    // This runs as the program ends, which has never told the user of a failed save.
+    (void)saveSettings(m_settings);
 }
 
 void OptionsWindow::fillIconList()

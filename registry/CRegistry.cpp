@@ -148,7 +148,8 @@ int32_t fromLittleEndian(const std::array<uint8_t, 4>& bytes)
 
 // The value's type and bytes exactly as stored; false when it cannot be read. The size is asked again
 // when the value grew in between.
-bool queryRawValue(HKEY key, const std::string& ansiName, DWORD& type, std::vector<uint8_t>& data)
+[[nodiscard]] bool queryRawValue(HKEY key, const std::string& ansiName, DWORD& type,
+                                 std::vector<uint8_t>& data)
 {
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD size = 0;
@@ -170,7 +171,7 @@ bool queryRawValue(HKEY key, const std::string& ansiName, DWORD& type, std::vect
 // Lists path and every key below it, deepest first, through an object of its own so that the caller's
 // current key stays put. False when a key of the tree cannot be opened with full access or listed by name:
 // such a tree cannot be deleted whole.
-bool collectTree(const std::string& path, std::vector<std::string>& deepestFirst)
+[[nodiscard]] bool collectTree(const std::string& path, std::vector<std::string>& deepestFirst)
 {
     std::vector<std::string> names;
     {
@@ -178,7 +179,8 @@ bool collectTree(const std::string& path, std::vector<std::string>& deepestFirst
         if (!walker.OpenKey(path))
             return false;
         int32_t count = 0;
-        walker.EnumerateKeys(names, count);
+        // False here only means no subkeys, and names is then empty.
+        (void)walker.EnumerateKeys(names, count);
     }
     for (const std::string& name : names) {
         if (name.empty() || !collectTree(path + '\\' + name, deepestFirst))
@@ -192,7 +194,8 @@ bool collectTree(const std::string& path, std::vector<std::string>& deepestFirst
 
 CRegistry::~CRegistry()
 {
-    CloseKey();
+    // Nothing is left to do about a handle that would not close.
+    (void)CloseKey();
 }
 
 bool CRegistry::OpenKey(const std::string& sKey)
@@ -376,8 +379,7 @@ std::string CRegistry::ReadString(const std::string& sValue)
         return {};
     RegistryValueType kind = RegistryValueType::Unknown;
     int32_t length = 0;
-    GetValueInfo(sValue, kind, length);
-    if (length <= 0)
+    if (!GetValueInfo(sValue, kind, length) || length <= 0)
         return {};
     // One byte more than the figure, for the terminator of a text value.
     std::string buffer(static_cast<size_t>(length) + 1, '\0');
@@ -393,8 +395,7 @@ int32_t CRegistry::ReadInteger(const std::string& sValue)
         return 0;
     RegistryValueType kind = RegistryValueType::Unknown;
     int32_t length = 0;
-    GetValueInfo(sValue, kind, length);
-    if (length <= 0)
+    if (!GetValueInfo(sValue, kind, length) || length <= 0)
         return 0;
     // Never more than the integer holds: longer data then fails to fit and reads as 0.
     std::array<uint8_t, 4> bytes{};
@@ -409,8 +410,7 @@ RegistryVariant CRegistry::ReadBinary(const std::string& sValue)
         return {};
     RegistryValueType kind = RegistryValueType::Unknown;
     int32_t length = 0;
-    GetValueInfo(sValue, kind, length);
-    if (length <= 0)
+    if (!GetValueInfo(sValue, kind, length) || length <= 0)
         return {};
     std::vector<uint8_t> bytes(static_cast<size_t>(length), 0);
     if (!queryValue(sValue, bytes.data(), static_cast<DWORD>(length)))
@@ -499,7 +499,9 @@ bool CRegistry::RenameValue(const std::string& sOldValueName, const std::string&
         return false;
     RegistryValueType kind = RegistryValueType::Unknown;
     int32_t size = 0;
-    GetValueInfo(sOldValueName, kind, size);
+    // The old value may have gone since it was found.
+    if (!GetValueInfo(sOldValueName, kind, size))
+        return false;
     bool written = false;
     switch (kind) {
     case RegistryValueType::Unknown:
@@ -531,9 +533,9 @@ bool CRegistry::RenameValue(const std::string& sOldValueName, const std::string&
         break;
     }
     }
-    if (written)
-        DeleteValue(sOldValueName);
-    return true;
+    // The copy is in place before the old value goes. A write that fails leaves the old value alone, and a
+    // delete that fails leaves the value under both names: neither is a rename.
+    return written && DeleteValue(sOldValueName);
 }
 
 bool CRegistry::SaveKey()
@@ -600,7 +602,8 @@ void CRegistry::CopyValues(const std::string& destination)
         return;
     std::vector<std::string> names;
     int32_t count = 0;
-    EnumerateValues(names, count);
+    if (!EnumerateValues(names, count))
+        return;
     // Type and bytes go over as stored: going through the typed readers and writers would change them (an
     // expandable text not wrapped in "%", a multi-string, a type the class has no kind for).
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
@@ -616,20 +619,25 @@ void CRegistry::CopyValues(const std::string& destination)
 
 void CRegistry::CopySubKeys(const std::string& source, const std::string& destination)
 {
-    OpenKey(source);
+    if (!OpenKey(source))
+        return;
     std::vector<std::string> names;
     int32_t count = 0;
-    EnumerateKeys(names, count);
+    if (!EnumerateKeys(names, count))
+        return;
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
         // An unlisted name would make the child path the source itself.
         if (name->empty())
             continue;
         const std::string childSource = source + '\\' + *name;
         const std::string childDestination = destination + '\\' + *name;
-        CreateKey(childDestination);
-        OpenKey(childSource);
-        CopyValues(childDestination);
-        CloseKey();
+        // A subkey that cannot be made does not stop the copy: what can be copied below it still is.
+        (void)CreateKey(childDestination);
+        if (OpenKey(childSource)) {
+            CopyValues(childDestination);
+            // The next OpenKey closes it anyway.
+            (void)CloseKey();
+        }
         CopySubKeys(childSource, childDestination);
     }
 }

@@ -49,22 +49,22 @@ public:
 
     // Closes the current key first, always. True when sKey is now the current key; on false no key is
     // open. CurrentPath() becomes sKey as given, CurrentKey() its part after the last backslash.
-    bool OpenKey(const std::string& sKey);
+    [[nodiscard]] bool OpenKey(const std::string& sKey);
     // False when no key is open or the close failed (then nothing changes).
-    bool CloseKey();
+    [[nodiscard]] bool CloseKey();
     // True when the current key has subkeys: sKeys then holds their names in the registry's order and
     // lKeysNumber their count. False with no key open (outputs untouched) or no subkeys (sKeys emptied,
     // lKeysNumber untouched). A name that does not fit in 254 characters is listed as "".
-    bool EnumerateKeys(std::vector<std::string>& sKeys, int32_t& lKeysNumber);
-    bool HasSubKeys();
+    [[nodiscard]] bool EnumerateKeys(std::vector<std::string>& sKeys, int32_t& lKeysNumber);
+    [[nodiscard]] bool HasSubKeys();
     // True only when the key was created now; false when it already existed or could not be made. The new
     // key does not become current.
-    bool CreateKey(const std::string& sKey);
+    [[nodiscard]] bool CreateKey(const std::string& sKey);
     // Never deletes a key named by a text equal to CurrentPath(). Subkeys are not removed first: whether a
     // key that still has them goes is the registry's decision (ours and Windows' refuse).
-    bool DeleteKey(const std::string& sKey);
+    [[nodiscard]] bool DeleteKey(const std::string& sKey);
     // True when the key can be opened with full access; the current key is not touched.
-    bool KeyExists(const std::string& sKey);
+    [[nodiscard]] bool KeyExists(const std::string& sKey);
     // Recreates the current key, its values and its whole subtree under the parent with a new last
     // component, then deletes the old tree, deepest keys first; the renamed key ends up current. False,
     // with nothing changed, for a bare root key, no key open, an empty name or one with a backslash, a
@@ -73,18 +73,19 @@ public:
     // is current. Every value keeps its name, type and bytes, whatever the type; the new key's values are
     // written in reverse of the old key's listing order. A value or subkey that cannot be copied does not
     // stop the copy.
-    bool RenameKey(const std::string& sNewKeyName);
+    [[nodiscard]] bool RenameKey(const std::string& sNewKeyName);
 
     // Names of the current key's values in the registry's order. False with no key open or no values;
     // both outputs are then untouched. An entry the registry fails to list is listed as "".
-    bool EnumerateValues(std::vector<std::string>& sValues, int32_t& lValuesNumber);
-    bool DeleteValue(const std::string& sValue);
-    bool ValueExists(const std::string& sValue);
+    [[nodiscard]] bool EnumerateValues(std::vector<std::string>& sValues, int32_t& lValuesNumber);
+    [[nodiscard]] bool DeleteValue(const std::string& sValue);
+    [[nodiscard]] bool ValueExists(const std::string& sValue);
     // The value's kind and size figure: the text length without terminator for texts (String: 1 for a
     // one-byte text, -1 for no data; EnvironmentString: may be 0), the byte count otherwise. False for a
     // missing value and for REG_NONE without data (kind Unknown, size 0); with no key open the outputs stay
     // untouched.
-    bool GetValueInfo(const std::string& sValue, RegistryValueType& eValueType, int32_t& lValueSize);
+    [[nodiscard]] bool GetValueInfo(const std::string& sValue, RegistryValueType& eValueType,
+                                    int32_t& lValueSize);
     // The readers give "", 0 or the empty variant for no key open, a missing value and a failed read.
     // ReadString gives as many characters as the size figure says, never trimmed: an empty text stored by
     // WriteString reads as one NUL character.
@@ -99,25 +100,26 @@ public:
 
     // The writers return false, writing nothing, while no key is open. An empty text is stored as two NUL
     // bytes.
-    bool WriteString(const std::string& sData, const std::string& sValue = "");
+    [[nodiscard]] bool WriteString(const std::string& sData, const std::string& sValue = "");
     // Stores REG_EXPAND_SZ; wraps the text in "%" signs unless it already begins and ends with one.
-    bool WriteEnvironmentString(const std::string& sData, const std::string& sValue = "");
-    bool WriteInteger(int32_t lData, const std::string& sValue = "");
-    bool WriteBigEndian(int32_t lData, const std::string& sValue = "");
+    [[nodiscard]] bool WriteEnvironmentString(const std::string& sData, const std::string& sValue = "");
+    [[nodiscard]] bool WriteInteger(int32_t lData, const std::string& sValue = "");
+    [[nodiscard]] bool WriteBigEndian(int32_t lData, const std::string& sValue = "");
     // False, writing nothing, unless vData holds at least one byte.
-    bool WriteBinary(const RegistryVariant& vData, const std::string& sValue = "");
+    [[nodiscard]] bool WriteBinary(const RegistryVariant& vData, const std::string& sValue = "");
     // Copies the value under the new name with the class's readers and writers, then deletes the old one
     // if the copy was written. False, with nothing changed, for a missing old value, an existing new name
-    // (the same name included), a value of kind Unknown and a binary value that cannot be read. True once
-    // the copy was attempted, even when its write failed (the old value then stays).
-    bool RenameValue(const std::string& sOldValueName, const std::string& sNewValueName);
+    // (the same name included), a value of kind Unknown and a binary value that cannot be read. Also false
+    // when the copy cannot be written (the old value then stays as it was) and when the copy was written
+    // but the old value could not be deleted (both then exist).
+    [[nodiscard]] bool RenameValue(const std::string& sOldValueName, const std::string& sNewValueName);
 
     // Hive files and search are not supported: each leaves the object and the registry as they are.
-    bool SaveKey();
-    bool LoadKey();
-    bool UnLoadKey();
-    bool RestoreKey();
-    bool ReplaceKey();
+    [[nodiscard]] bool SaveKey();
+    [[nodiscard]] bool LoadKey();
+    [[nodiscard]] bool UnLoadKey();
+    [[nodiscard]] bool RestoreKey();
+    [[nodiscard]] bool ReplaceKey();
     RegistryVariant FindKey();
     RegistryVariant FindValue();
 
@@ -135,9 +137,9 @@ private:
     void CopyValues(const std::string& destination);
     void CopySubKeys(const std::string& source, const std::string& destination);
 
-    bool setValue(const std::string& sValue, DWORD type, const void* data, size_t length);
-    bool queryValue(const std::string& sValue, void* data, DWORD length);
-    bool deleteTree(const std::string& path);
+    [[nodiscard]] bool setValue(const std::string& sValue, DWORD type, const void* data, size_t length);
+    [[nodiscard]] bool queryValue(const std::string& sValue, void* data, DWORD length);
+    [[nodiscard]] bool deleteTree(const std::string& path);
 
     HKEY lKeyHandle = nullptr;
     int32_t lStringType = REG_SZ;

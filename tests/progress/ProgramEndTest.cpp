@@ -70,8 +70,8 @@ protected:
         CRegistry registry;
         std::vector<std::string> names;
         int32_t count = 0;
-        if (registry.OpenKey(kSettingsKey)) {
-            registry.EnumerateValues(names, count);
+        if (!registry.OpenKey(kSettingsKey) || !registry.EnumerateValues(names, count)) {
+            return {};
         }
         return names;
     }

@@ -83,12 +83,14 @@ TEST_F(Writers, AFailedWriteStillEndsTheOverride)
 #ifdef _WIN32
     GTEST_SKIP() << "read-only keys are made with the store's own call";
 #else
+    setRaw(baseSubKey, "Expandable", REG_EXPAND_SZ, textBytes("%X%"));
     CRegistry registry;
-    ASSERT_TRUE(registry.CreateKey(base));
     ASSERT_TRUE(registry.OpenKey(base));
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, baseSubKey.c_str(), TRUE), ERROR_SUCCESS);
     EXPECT_FALSE(registry.WriteEnvironmentString("X", "Text"));
     EXPECT_FALSE(registry.WriteBigEndian(1, "Number"));
+    EXPECT_FALSE(registry.RenameValue("Expandable", "Copy"));
+    EXPECT_TRUE(queryRaw(baseSubKey, "Expandable").found);
     EXPECT_EQ(registry.stringType(), REG_SZ);
     EXPECT_EQ(registry.integerType(), REG_DWORD);
 #endif
@@ -214,6 +216,25 @@ TEST_F(Writers, RenameValueNeverOverwritesAndNeedsAnOldValue)
     EXPECT_EQ(queryRaw(baseSubKey, "Hollow").type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(queryRaw(baseSubKey, "Hollow").data, textBytes("old"));
     EXPECT_FALSE(queryRaw(baseSubKey, "Old").found);
+}
+
+TEST_F(Writers, RenameValueFailsWhenTheOldValueCannotBeDeleted)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the damage is done to our own store's file";
+#else
+    setRaw(baseSubKey, "Old", REG_SZ, textBytes("old"));
+    setRaw(baseSubKey, "Other", REG_SZ, textBytes("other"));
+    // Reading the value and writing the copy do not meet this damage; removing the old value does.
+    damageValueOrder("Old");
+    CRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(base));
+    EXPECT_FALSE(registry.RenameValue("Old", "New"));
+    // The store refuses every call once it has met damage, until it is opened again.
+    RegStoreClose();
+    EXPECT_EQ(queryRaw(baseSubKey, "Old").data, textBytes("old"));
+    EXPECT_EQ(queryRaw(baseSubKey, "New").data, textBytes("old"));
+#endif
 }
 
 } // namespace

@@ -156,9 +156,14 @@ int RegCommand::usage(std::ostream& stream, int status)
     return status;
 }
 
-int RegCommand::fail(const std::string& message)
+void RegCommand::printError(const std::string& message)
 {
     m_console.err << "ERROR: " << message << '\n';
+}
+
+int RegCommand::fail(const std::string& message)
+{
+    printError(message);
     return 1;
 }
 
@@ -198,7 +203,7 @@ bool RegCommand::parseOptions(const std::string& verb, const std::vector<std::st
         std::string value;
         if (takesValue(option)) {
             if (i + 1 == arguments.size()) {
-                fail("the option " + argument + " needs a value");
+                printError("the option " + argument + " needs a value");
                 return false;
             }
             value = arguments[++i];
@@ -206,7 +211,7 @@ bool RegCommand::parseOptions(const std::string& verb, const std::vector<std::st
         const bool repeatedValueChoice = (option == "v" || option == "ve" || option == "va") &&
                                          (options.valueName.has_value() || options.allValues);
         if (repeatedValueChoice) {
-            fail("give only one of /v, /ve and /va");
+            printError("give only one of /v, /ve and /va");
             return false;
         }
         if (option == "v")
@@ -233,12 +238,12 @@ bool RegCommand::parseKey(const std::string& text, RegistryPath& path)
 {
     std::string error;
     if (!parseRegistryPath(text, path, error)) {
-        fail("invalid key \"" + text + "\": " + error);
+        printError("invalid key \"" + text + "\": " + error);
         return false;
     }
     error = checkKeyLimits(path);
     if (!error.empty()) {
-        fail("invalid key \"" + text + "\": " + error);
+        printError("invalid key \"" + text + "\": " + error);
         return false;
     }
     return true;
@@ -250,9 +255,9 @@ bool RegCommand::confirm(const std::string& question, bool force)
         return true;
     const std::optional<bool> answer = m_console.ask ? m_console.ask(question) : std::nullopt;
     if (!answer) {
-        fail("there is no terminal to ask \"" + question +
-             "\" on; add /f (or /y for export) to go ahead "
-             "without asking");
+        printError("there is no terminal to ask \"" + question +
+                   "\" on; add /f (or /y for export) to go ahead "
+                   "without asking");
         return false;
     }
     if (!*answer)

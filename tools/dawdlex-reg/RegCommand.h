@@ -29,7 +29,7 @@ public:
 
     // Runs the command line `arguments` (without the program name). Returns the exit status: 0 on
     // success, 1 on any failure or refusal, after a message on `err`.
-    int run(const std::vector<std::string>& arguments);
+    [[nodiscard]] int run(const std::vector<std::string>& arguments);
 
 private:
     struct Options
@@ -44,18 +44,21 @@ private:
         std::optional<std::string> separator; // /s (add)
     };
 
-    bool parseOptions(const std::string& verb, const std::vector<std::string>& arguments, Options& options);
-    bool parseKey(const std::string& text, RegistryPath& path);
-    bool confirm(const std::string& question, bool force);
-    int fail(const std::string& message);
-    int succeed();
+    [[nodiscard]] bool parseOptions(const std::string& verb, const std::vector<std::string>& arguments,
+                                    Options& options);
+    [[nodiscard]] bool parseKey(const std::string& text, RegistryPath& path);
+    [[nodiscard]] bool confirm(const std::string& question, bool force);
+    // Writes "ERROR: " and the message on `err`; fail() does the same and gives the exit status 1.
+    void printError(const std::string& message);
+    [[nodiscard]] int fail(const std::string& message);
+    [[nodiscard]] int succeed();
 
-    int query(const Options& options);
-    int add(const Options& options);
-    int remove(const Options& options);
-    int exportKey(const Options& options);
-    int importFile(const Options& options);
-    int usage(std::ostream& stream, int status);
+    [[nodiscard]] int query(const Options& options);
+    [[nodiscard]] int add(const Options& options);
+    [[nodiscard]] int remove(const Options& options);
+    [[nodiscard]] int exportKey(const Options& options);
+    [[nodiscard]] int importFile(const Options& options);
+    [[nodiscard]] int usage(std::ostream& stream, int status);
 
     Console& m_console;
 };

@@ -22,6 +22,7 @@ struct RegFileError
 // Parses `text` (already decoded to UTF-8, any line ends). On success fills `operations` in file order and
 // returns true. On the first problem returns false with `error` naming its line; `operations` is then
 // unspecified. Key and value name limits are checked here, so a file that parses is within them.
-bool parseRegFile(std::string_view text, std::vector<RegOperation>& operations, RegFileError& error);
+[[nodiscard]] bool parseRegFile(std::string_view text, std::vector<RegOperation>& operations,
+                                RegFileError& error);
 
 } // namespace dawdlex::regtool

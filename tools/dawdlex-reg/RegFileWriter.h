@@ -23,7 +23,7 @@ std::string formatValue(const RegValue& value);
 
 // The whole file as UTF-8 text with CRLF line ends: header, then per key "[path]", its values and a blank
 // line. Returns false, with `error` set, when a key name cannot be written (it holds a line break).
-bool formatRegFile(const std::vector<ExportedKey>& keys, std::string& text, std::string& error);
+[[nodiscard]] bool formatRegFile(const std::vector<ExportedKey>& keys, std::string& text, std::string& error);
 
 // `text` as the bytes of a file: byte-order mark and UTF-16LE.
 std::string encodeRegFile(const std::string& text);

@@ -27,7 +27,7 @@ std::string describe(const RegOperation& operation)
 
 // Puts back a tree whose delete failed or stopped part-way. Each key still there is whole (a key goes with
 // its values only once its subkeys are gone), so only the missing ones are made again.
-LSTATUS restoreTree(HKEY parent, const KeyTree& tree)
+[[nodiscard]] LSTATUS restoreTree(HKEY parent, const KeyTree& tree)
 {
     RegKey key;
     const LSTATUS status = key.open(parent, tree.name, KEY_ALL_ACCESS);

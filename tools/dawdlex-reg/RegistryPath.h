@@ -29,11 +29,11 @@ struct RegistryPath
 // Parses "ROOT\sub\key". ROOT is a long root name or one of HKCU, HKLM, HKCR, HKU, HKCC, in any case.
 // Empty components (repeated or trailing backslashes) are dropped. On failure returns false and sets
 // `error` to a sentence naming the problem; `path` is then unspecified.
-bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& error);
+[[nodiscard]] bool parseRegistryPath(std::string_view text, RegistryPath& path, std::string& error);
 
 // Checks the store's limits: 255 bytes of UTF-8 per key name, 512 levels. Returns "" when within them.
-std::string checkKeyLimits(const RegistryPath& path);
+[[nodiscard]] std::string checkKeyLimits(const RegistryPath& path);
 // Checks the store's limit of 16,383 bytes of UTF-8 for a value name. Returns "" when within it.
-std::string checkValueNameLimit(std::string_view name);
+[[nodiscard]] std::string checkValueNameLimit(std::string_view name);
 
 } // namespace dawdlex::regtool

@@ -42,7 +42,7 @@ enum class FileEncoding
 // Decodes the bytes of a .reg file into UTF-8 text: UTF-16LE when it starts with its byte-order mark or
 // looks like UTF-16LE (an ASCII character followed by a zero byte); UTF-8 when it has the UTF-8 mark or is
 // valid UTF-8; Windows-1252 otherwise. Returns false, with `error` set, on a truncated UTF-16 file.
-bool decodeRegFileBytes(std::string_view bytes, std::string& text, FileEncoding& encoding,
-                        std::string& error);
+[[nodiscard]] bool decodeRegFileBytes(std::string_view bytes, std::string& text, FileEncoding& encoding,
+                                      std::string& error);
 
 } // namespace dawdlex::regtool

@@ -21,8 +21,8 @@ std::optional<DWORD> parseTypeName(std::string_view name);
 // `separator` (the two characters \0 by default), each item NUL-terminated plus a final NUL; REG_DWORD and
 // REG_QWORD as decimal or 0x-prefixed hexadecimal, little-endian; REG_BINARY and REG_NONE as hex digits.
 // Returns false with `error` set when the text does not fit the type.
-bool encodeData(DWORD type, std::string_view text, std::string_view separator, std::string& data,
-                std::string& error);
+[[nodiscard]] bool encodeData(DWORD type, std::string_view text, std::string_view separator,
+                              std::string& data, std::string& error);
 
 // The data as `query` shows it: texts without their terminator, REG_MULTI_SZ items joined by \0, numbers
 // as 0x<hex>, anything else as upper-case hex digits.
