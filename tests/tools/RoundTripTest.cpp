@@ -148,7 +148,7 @@ TEST_F(RegRoundTrip, AFailureHalfWayUndoesEveryEarlierChange)
 TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
 {
     for (int i = 0; i < 10; ++i)
-        setValue(kKey, {"v" + std::to_string(i), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
+        setValue(kKey, {std::string("v").append(std::to_string(i)), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
     setValue(std::string(kKey) + "\\Sub\\Old", {"o", REG_SZ, std::string("o\0", 2)});
     setValue(std::string(kKey) + "\\Sub\\Old\\Inner", {"i", REG_SZ, std::string("i\0", 2)});
     const std::string before = dump();
@@ -172,7 +172,7 @@ TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
     // The request comes at each point where the importer asks, in turn: before each change and between
     // the keys of a deleted tree.
     for (std::size_t stopAt = 0;; ++stopAt) {
-        SCOPED_TRACE("stop at question " + std::to_string(stopAt));
+        SCOPED_TRACE(std::string("stop at question ").append(std::to_string(stopAt)));
         std::size_t asked = 0;
         const RegImporter::Result result =
             RegImporter({}, [&] { return asked++ == stopAt; }).apply(operations);
