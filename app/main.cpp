@@ -1,4 +1,3 @@
-#include "SingleInstance.h"
 #include "ProgressWindow.h"
 #include "ProgramEnd.h"
 
@@ -6,6 +5,8 @@
 #include <QIcon>
 
 #ifndef _WIN32
+#include "SingleInstance.h"
+
 #include <winreg_store.h>
 #endif
 
