@@ -148,7 +148,8 @@ TEST_F(RegRoundTrip, AFailureHalfWayUndoesEveryEarlierChange)
 TEST_F(RegRoundTrip, AStopBeforeAnyChangeUndoesEveryEarlierOneAndKeepsTheOrder)
 {
     for (int i = 0; i < 10; ++i)
-        setValue(kKey, {std::string("v").append(std::to_string(i)), REG_BINARY, pseudoRandomBytes(3, static_cast<unsigned>(i))});
+        setValue(kKey, {std::string("v").append(std::to_string(i)), REG_BINARY,
+                        pseudoRandomBytes(3, static_cast<unsigned>(i))});
     setValue(std::string(kKey) + "\\Sub\\Old", {"o", REG_SZ, std::string("o\0", 2)});
     setValue(std::string(kKey) + "\\Sub\\Old\\Inner", {"i", REG_SZ, std::string("i\0", 2)});
     const std::string before = dump();
