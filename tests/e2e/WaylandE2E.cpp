@@ -26,11 +26,12 @@ constexpr const char* settingsKey = "Software\\Pendlewick\\Dawdlex";
 bool writeTitle(const std::string& title)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
-    const LSTATUS status = RegSetValueExA(key, "Title", 0, REG_SZ, reinterpret_cast<const BYTE*>(title.c_str()),
-                                          static_cast<DWORD>(title.size() + 1));
+    const LSTATUS status =
+        RegSetValueExA(key, "Title", 0, REG_SZ, reinterpret_cast<const BYTE*>(title.c_str()),
+                       static_cast<DWORD>(title.size() + 1));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
@@ -42,7 +43,8 @@ std::string storedTitle()
         return "(no key)";
     char data[256] = {};
     DWORD size = sizeof data - 1;
-    const LSTATUS status = RegQueryValueExA(key, "Title", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    const LSTATUS status =
+        RegQueryValueExA(key, "Title", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? std::string(data) : "(no value)";
 }
@@ -65,7 +67,8 @@ TEST(WaylandE2E, IconOpensOptionsAndCancelSavesOnTheCompositor)
     ASSERT_FALSE(options->isVisible());
     QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(options->isVisible());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(options, 10000)) << "the compositor never showed the Options window";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(options, 10000))
+        << "the compositor never showed the Options window";
 
     // Set, not typed: key events reach Qt's Wayland input method, which needs a keyboard the headless
     // compositor does not have.
