@@ -13,28 +13,15 @@ bool screenSaverActive()
     return active != FALSE;
 }
 
-// Gives the session's switch back as it was, whatever the test did to it.
-class SwitchRestorer
-{
-public:
-    SwitchRestorer() : m_active(screenSaverActive()) {}
-    ~SwitchRestorer() { SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, m_active ? 1 : 0, nullptr, 0); }
-    SwitchRestorer(const SwitchRestorer&) = delete;
-    SwitchRestorer& operator=(const SwitchRestorer&) = delete;
-
-private:
-    bool m_active;
-};
-
 TEST(ScreenSaver, SwitchesTheSessionsScreenSaverOffAndOnAgain)
 {
-    SwitchRestorer restorer;
-    ASSERT_TRUE(dawdlex::platform::setScreenSaverActive(false));
-    EXPECT_FALSE(screenSaverActive());
-    ASSERT_TRUE(dawdlex::platform::setScreenSaverActive(true));
-    EXPECT_TRUE(screenSaverActive());
-    ASSERT_TRUE(dawdlex::platform::setScreenSaverActive(false));
-    EXPECT_FALSE(screenSaverActive());
+    const bool before = screenSaverActive();
+    for (const bool active : {false, true, false}) {
+        EXPECT_TRUE(dawdlex::platform::setScreenSaverActive(active));
+        EXPECT_EQ(screenSaverActive(), active);
+    }
+    // The session's switch goes back as it was, whatever happened above.
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, before ? 1 : 0, nullptr, 0);
 }
 
 } // namespace

@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,68 +18,60 @@
 class StoreTest : public ::testing::Test
 {
 protected:
-#ifndef _WIN32
-    const std::string& configFolder() const
-    {
-        return m_config;
-    }
-    std::string storeFile() const
-    {
-        return m_config + "/dawdlex/registry.sqlite3";
-    }
-#endif
-
     // Creates (or opens) HKEY_CURRENT_USER\path with full access; fails the test when it cannot.
-    HKEY create(const char* path, DWORD* disposition = nullptr)
+    static HKEY create(const std::string& path, DWORD* disposition = nullptr)
     {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  disposition),
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, disposition),
                   ERROR_SUCCESS)
             << path;
         return key;
     }
 
-    static LSTATUS setString(HKEY key, const char* name, const std::string& text)
+    static LSTATUS setString(HKEY key, const std::string& name, const std::string& text)
     {
-        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+        return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                               static_cast<DWORD>(text.size() + 1));
     }
 
-    static std::vector<std::string> subKeys(HKEY key)
+    // The text stored under `name`, or "" with the status when it cannot be read.
+    static std::string getString(HKEY key, const std::string& name, LSTATUS* status = nullptr)
     {
-        std::vector<std::string> names;
-        for (DWORD i = 0;; ++i) {
-            char name[256];
-            DWORD length = sizeof name;
-            const LSTATUS status = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-            if (status != ERROR_SUCCESS) {
-                EXPECT_EQ(status, ERROR_NO_MORE_ITEMS);
-                return names;
-            }
-            names.emplace_back(name, length);
-        }
+        char text[64] = {};
+        DWORD size = sizeof text - 1;
+        const LSTATUS result =
+            RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        if (status)
+            *status = result;
+        return result == ERROR_SUCCESS ? text : "";
     }
 
-    static std::vector<std::string> valueNames(HKEY key)
+    // The names of the key's subkeys or values, in the order the registry lists them.
+    static std::vector<std::string> names(HKEY key, bool values)
     {
-        std::vector<std::string> names;
+        std::vector<std::string> found;
         for (DWORD i = 0;; ++i) {
             std::string name(16384, '\0');
             DWORD length = static_cast<DWORD>(name.size());
             const LSTATUS status =
-                RegEnumValueA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+                values ? RegEnumValueA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                       : RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
             if (status != ERROR_SUCCESS) {
                 EXPECT_EQ(status, ERROR_NO_MORE_ITEMS);
-                return names;
+                return found;
             }
-            names.emplace_back(name.c_str(), length);
+            found.emplace_back(name.c_str(), length);
         }
     }
 
+#ifndef _WIN32
+    std::string storeFile() const
+    {
+        return m_registry.configHome().string() + "/dawdlex/registry.sqlite3";
+    }
+#endif
+
 private:
     FreshRegistry m_registry;
-#ifndef _WIN32
-    const std::string m_config = m_registry.configHome().string();
-#endif
 };

@@ -1,0 +1,322 @@
+// The registry calls' contract, row by row. These run on Linux against our store and on Windows (or Wine)
+// against the real registry, which checks that both agree.
+#include "StoreFixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <tuple>
+
+namespace {
+
+using ContractTest = StoreTest;
+
+TEST_F(ContractTest, PathsSplitOnBackslashes)
+{
+    enum Call
+    {
+        Open,
+        Create,
+        Delete
+    };
+    // The call, the path, the status and, for a create, the disposition.
+    const std::tuple<Call, const char*, LSTATUS, DWORD> cases[] = {
+        {Create, "Software\\Acme\\Tool", ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+        {Create, "software\\ACME\\tool\\", ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+        {Open, "Software\\\\Acme\\\\\\Tool", ERROR_SUCCESS, 0},
+        {Open, "", ERROR_SUCCESS, 0},
+        {Open, nullptr, ERROR_SUCCESS, 0},
+        {Open, "\\Software", ERROR_BAD_PATHNAME, 0},
+        {Open, "Software\\Missing", ERROR_FILE_NOT_FOUND, 0},
+        {Create, "\\Other", ERROR_BAD_PATHNAME, 0},
+        {Delete, "Software\\Acme", ERROR_ACCESS_DENIED, 0}, // it has a subkey
+        {Delete, "Software\\Acme\\Missing", ERROR_FILE_NOT_FOUND, 0},
+        {Delete, "\\Software", ERROR_BAD_PATHNAME, 0},
+        {Delete, "SOFTWARE\\acme\\tool", ERROR_SUCCESS, 0},
+        {Open, "Software\\Acme\\Tool", ERROR_FILE_NOT_FOUND, 0},
+    };
+    for (const auto& [call, path, expected, expectedDisposition] : cases) {
+        SCOPED_TRACE(path ? path : "(null)");
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        const LSTATUS status = call == Open ? RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key)
+                               : call == Delete
+                                   ? RegDeleteKeyA(HKEY_CURRENT_USER, path)
+                                   : RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                     nullptr, &key, &disposition);
+        EXPECT_EQ(status, expected);
+        EXPECT_EQ(disposition, expectedDisposition);
+        EXPECT_EQ(key != nullptr, call != Delete && expected == ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(ContractTest, NamesAndNestingHaveLimits)
+{
+    std::string deepest = "D"; // 512 levels, the most there may be
+    for (int depth = 2; depth <= 512; ++depth)
+        deepest += "\\L";
+    // A key path, a value name to set in it, and the status.
+    const std::tuple<std::string, std::string, LSTATUS> cases[] = {
+        {"K\\" + std::string(255, 'k'), "", ERROR_SUCCESS},
+        {"M\\" + std::string(256, 'k'), "", ERROR_INVALID_PARAMETER},
+        {deepest, "", ERROR_SUCCESS},
+        {"E\\" + deepest, "", ERROR_INVALID_PARAMETER},
+        {"V", std::string(16383, 'v'), ERROR_SUCCESS},
+        {"W", std::string(16384, 'v'), ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& [path, value, expected] : cases) {
+        SCOPED_TRACE(path.substr(0, 1) + " " + std::to_string(path.size()) + " " +
+                     std::to_string(value.size()));
+        if (runningUnderWine() && path.size() > 257)
+            continue; // its A calls refuse longer subkey paths with ERROR_MORE_DATA
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                         nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS && !value.empty())
+            status = setString(key, value, "x");
+        EXPECT_EQ(status, expected);
+        // Nothing of a refused name is made, not even the valid first part of a key path.
+        HKEY first = nullptr;
+        const bool made = value.empty() ? RegOpenKeyExA(HKEY_CURRENT_USER, path.substr(0, 1).c_str(), 0,
+                                                        KEY_READ, &first) == ERROR_SUCCESS
+                                        : names(key, true).size() == 1;
+        EXPECT_EQ(made, expected == ERROR_SUCCESS);
+        RegCloseKey(first);
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(ContractTest, HandlesWorkOnlyWhileTheyAndTheirKeyExist)
+{
+    HKEY closed = create("Closed");
+    ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
+    HKEY deleted = create("Deleted");
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Deleted"), ERROR_SUCCESS);
+    RegCloseKey(create("Deleted")); // the same name made anew is another key
+    // A predefined handle that went through a 32-bit integer and came back without sign extension.
+    const auto low32 = reinterpret_cast<HKEY>(
+        static_cast<ULONG_PTR>(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(HKEY_CURRENT_USER))));
+    // What the handle is, the handle, the status of calls through it, and of closing it.
+    std::vector<std::tuple<const char*, HKEY, LSTATUS, LSTATUS>> cases = {
+        {"closed", closed, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+        {"null", nullptr, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+        {"unknown", reinterpret_cast<HKEY>(ULONG_PTR{0x7777}), ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+        {"of a deleted key", deleted, ERROR_KEY_DELETED, ERROR_SUCCESS},
+        {"predefined, zero-extended", low32, ERROR_SUCCESS, ERROR_SUCCESS},
+    };
+#ifndef _WIN32
+    cases.emplace_back("performance data", HKEY_PERFORMANCE_DATA, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE);
+#endif
+    for (const auto& [what, handle, use, close] : cases) {
+        SCOPED_TRACE(what);
+        char name[300];
+        DWORD length = sizeof name;
+        HKEY opened = nullptr;
+        EXPECT_EQ(setString(handle, "v", "x"), use);
+        EXPECT_EQ(getString(handle, "v").empty(), use != ERROR_SUCCESS);
+        EXPECT_EQ(RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr), use);
+        EXPECT_EQ(RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr),
+                  use);
+        EXPECT_EQ(RegDeleteValueA(handle, "v"), use);
+        EXPECT_EQ(RegOpenKeyExA(handle, nullptr, 0, KEY_READ, &opened), use);
+        RegCloseKey(opened);
+        EXPECT_EQ(RegCloseKey(handle), close);
+    }
+}
+
+TEST_F(ContractTest, BuffersGetTheirContentOnlyWhenItFitsWithItsTerminator)
+{
+    HKEY key = create("Buffers");
+    ASSERT_EQ(setString(key, "Greeting", "Welcome"), ERROR_SUCCESS);
+    HKEY zed = nullptr;
+    char className[] = "leaf class";
+    ASSERT_EQ(RegCreateKeyExA(key, "Zed", 0, className, 0, KEY_ALL_ACCESS, nullptr, &zed, nullptr),
+              ERROR_SUCCESS);
+    using Call = std::function<LSTATUS(char* buffer, DWORD* length)>;
+    const Call data = [&](char* b, DWORD* l) {
+        return RegQueryValueExA(key, "Greeting", nullptr, nullptr, reinterpret_cast<BYTE*>(b), l);
+    };
+    const Call valueName = [&](char* b, DWORD* l) {
+        return RegEnumValueA(key, 0, b, l, nullptr, nullptr, nullptr, nullptr);
+    };
+    const Call keyName = [&](char* b, DWORD* l) {
+        return RegEnumKeyExA(key, 0, b, l, nullptr, nullptr, nullptr, nullptr);
+    };
+    const Call keyClass = [&](char* b, DWORD* l) {
+        return RegQueryInfoKeyA(zed, b, l, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr);
+    };
+    // What, the call, the buffer's size, the status, the size afterwards, and the buffer's text afterwards
+    // (null: untouched).
+    const std::tuple<const char*, const Call&, DWORD, LSTATUS, DWORD, const char*> cases[] = {
+        {"data, exact size", data, 8, ERROR_SUCCESS, 8, "Welcome"},
+        {"data, one short", data, 7, ERROR_MORE_DATA, 8, nullptr},
+        {"data, none", data, 0, ERROR_MORE_DATA, 8, nullptr},
+        {"value name, exact size", valueName, 9, ERROR_SUCCESS, 8, "Greeting"},
+        {"value name, no room for its terminator", valueName, 8, ERROR_MORE_DATA, 8, nullptr},
+        {"key name, exact size", keyName, 4, ERROR_SUCCESS, 3, "Zed"},
+        {"key name, no room for its terminator", keyName, 3, ERROR_MORE_DATA, 3, nullptr},
+        {"class, exact size", keyClass, 11, ERROR_SUCCESS, 10, "leaf class"},
+        {"class, no room for its terminator", keyClass, 10, ERROR_MORE_DATA, 10, nullptr},
+    };
+    for (const auto& [what, call, size, expected, sizeAfter, text] : cases) {
+        SCOPED_TRACE(what);
+        if (runningUnderWine() && &call == &keyClass && !text)
+            continue; // a short class buffer gets what fits there
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        DWORD length = size;
+        EXPECT_EQ(call(buffer, &length), expected);
+        EXPECT_EQ(length, sizeAfter);
+        if (text)
+            EXPECT_STREQ(buffer, text);
+#ifndef _WIN32
+        // Windows does not say what a short buffer holds afterwards.
+        else
+            EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+#endif
+    }
+    DWORD size = 0; // without a buffer, only the size
+    EXPECT_EQ(data(nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 8u);
+    RegCloseKey(zed);
+    RegCloseKey(key);
+}
+
+TEST_F(ContractTest, NamesMatchIgnoringCaseByTheseLetterPairsOnly)
+{
+    SKIP_ON_WINDOWS("the A calls take the ANSI code page there, not UTF-8");
+    // A name as stored, as asked for, and whether the two are the same name.
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"software", "SOFTWARE", true},
+        {"grün-äpfel-þ", "GRÜN-ÄPFEL-Þ", true},
+        {"ÿ", "Ÿ", true},
+        {"ā-į-ĳ-ķ", "Ā-Į-Ĳ-Ķ", true},
+        {"ĺ", "Ĺ", true},
+        {"ň", "Ň", true},
+        {"ŋ", "Ŋ", true},
+        {"ŷ", "Ŷ", true},
+        {"ź", "Ź", true},
+        {"ž", "Ž", true},
+        {"ωμέγα-ς", "ΩΜΈΓΑ-Σ", true},
+        {"жук-ё-ѣ-ӂ", "ЖУК-Ё-Ѣ-Ӂ", true},
+        {"ա", "Ա", true},
+        {"ḁ-ẕ", "Ḁ-Ẕ", true},
+        {"ａ", "Ａ", true},
+        {"ĸ", "Ĺ", false},
+        {"ĸ", "ĺ", false},
+        {"ÿ", "Ź", false},
+        {"ŉ", "Ň", false},
+        {"ß", "SS", false},
+        {"×", "÷", false},
+        {"a", "á", false},
+        {"ı", "I", false},
+        {"ſ", "S", false},
+    };
+    int row = 0;
+    for (const auto& [stored, asked, same] : cases) {
+        SCOPED_TRACE(std::string(stored) + " / " + asked);
+        const std::string parent = "Fold" + std::to_string(++row) + "\\";
+        RegCloseKey(create(parent + stored));
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (parent + asked).c_str(), 0, KEY_READ, &key),
+                  same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(ContractTest, ValuesKeepTheirKindAndBytes)
+{
+    HKEY key = create("Values");
+    const auto bytes = [](std::initializer_list<BYTE> list) { return std::vector<BYTE>(list); };
+    const std::tuple<const char*, DWORD, std::vector<BYTE>> cases[] = {
+        {"text", REG_SZ, bytes({'h', 'i', 0})},
+        {"unterminated", REG_SZ, bytes({'a', 'b'})},
+        {"binary", REG_BINARY, bytes({0, 1, 0, 255, 0})},
+        {"number", REG_DWORD, bytes({0x78, 0x56, 0x34, 0x12})},
+        {"odd type", 0xDEADBEEF, bytes({7})},
+        {"empty", REG_BINARY, {}},
+        {"", REG_EXPAND_SZ, bytes({'%', 'H', '%', 0})},
+    };
+    for (const auto& [name, type, data] : cases)
+        ASSERT_EQ(RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    // Set again under another spelling, a value keeps its first one.
+    ASSERT_EQ(RegSetValueExA(key, "TEXT", 0, REG_SZ, bytes({'h', 'i', 0}).data(), 3), ERROR_SUCCESS);
+#ifndef _WIN32
+    RegStoreClose();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "values", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+#endif
+    for (const auto& [name, expectedType, expectedData] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<BYTE> data(expectedData.size() + 4, 0xAA);
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size());
+        ASSERT_EQ(RegQueryValueExA(key, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+        EXPECT_EQ(type, expectedType);
+        data.resize(size);
+        EXPECT_EQ(data, expectedData);
+    }
+    const std::vector<std::string> listed = names(key, true);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "text"), 1);
+
+    // Only what is there can be deleted; what is not has no size.
+    EXPECT_EQ(RegDeleteValueA(key, "Text"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(key, "text"), ERROR_FILE_NOT_FOUND);
+    DWORD size = 4;
+    EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(size, 0u);
+    RegCloseKey(key);
+}
+
+TEST_F(ContractTest, SubkeysListInUpperCaseOrderAndValuesInTheOrderFirstSet)
+{
+    SKIP_UNDER_WINE("it lists subkeys by their lower-case names and values sorted by name");
+    HKEY key = create("Order");
+    for (const char* name : {"b", "A", "c", "B2", "a1", "_x", "Zed", "~t"})
+        RegCloseKey(create(std::string("Order\\") + name));
+    EXPECT_EQ(names(key, false), (std::vector<std::string>{"A", "a1", "b", "B2", "c", "Zed", "_x", "~t"}));
+    for (const char* name : {"m", "B", "z", "a", "c", "b"})
+        ASSERT_EQ(setString(key, name, name), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueA(key, "z"), ERROR_SUCCESS);
+    ASSERT_EQ(setString(key, "Z", "back"), ERROR_SUCCESS); // joins at the end
+    EXPECT_EQ(names(key, true), (std::vector<std::string>{"m", "B", "a", "c", "Z"}));
+    RegCloseKey(key);
+}
+
+#ifdef _WIN32
+// ExpandEnvironmentStringsA reads the process environment of Windows, not the C runtime's copy of it.
+void setenv(const char* name, const char* value, int)
+{
+    SetEnvironmentVariableA(name, value);
+}
+#endif
+
+TEST(Environment, ReferencesExpandAndUnknownOnesStay)
+{
+    setenv("DAWDLEX_T_DIR", "/opt/dawdlex", 1);
+    setenv("DAWDLEX_T_EMPTY", "", 1);
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},
+        {"%DAWDLEX_T_DIR%\\bin", "/opt/dawdlex\\bin"},
+        {"%DAWDLEX_T_DIR%%dawdlex_t_dir%", "/opt/dawdlex/opt/dawdlex"},
+        {"a%DAWDLEX_T_EMPTY%b", "ab"},
+        {"x%DAWDLEX_T_UNSET%y%", "x%DAWDLEX_T_UNSET%y%"},
+        {"%%", "%%"},
+        {"50% of %DAWDLEX_T_DIR", "50% of %DAWDLEX_T_DIR"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        const DWORD needed = ExpandEnvironmentStringsA(text, nullptr, 0);
+        ASSERT_EQ(needed, std::strlen(expected) + 1);
+        std::string out(needed + 1, '#');
+        EXPECT_EQ(ExpandEnvironmentStringsA(text, out.data(), needed - 1), needed);
+        EXPECT_EQ(out.substr(needed - 1), "##"); // nothing written past a buffer too small
+        EXPECT_EQ(ExpandEnvironmentStringsA(text, out.data(), needed), needed);
+        EXPECT_EQ(out, std::string(expected) + '\0' + '#');
+    }
+}
+
+} // namespace

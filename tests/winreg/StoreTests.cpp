@@ -1,0 +1,262 @@
+// Our store's own scenarios: transactions, other processes, the read cache and the store file.
+#include "StoreFixture.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+
+extern char** environ;
+
+namespace {
+
+// The writer helper (winreg_writer) in a process of its own; killed on destruction if still running.
+struct Writer
+{
+    pid_t pid = -1;
+
+    Writer(const char* path, const char* prefix, int count)
+    {
+        const std::string text = std::to_string(count);
+        const char* argv[] = {WINREG_WRITER, path, prefix, text.c_str(), nullptr};
+        if (::posix_spawn(&pid, WINREG_WRITER, nullptr, nullptr, const_cast<char* const*>(argv), environ))
+            pid = -1;
+    }
+    ~Writer() { finish(true); }
+
+    // Its exit code once it ends; -1 when it is killed: at once with `kill`, else after a minute.
+    int finish(bool kill = false)
+    {
+        int status = 0;
+        for (int polls = 0; pid > 0 && !kill && polls < 6000; ++polls, ::usleep(10'000)) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+        }
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(pid, nullptr, 0);
+        pid = -1;
+        return -1;
+    }
+};
+
+class StoreFileTest : public StoreTest
+{
+protected:
+    // Runs SQL on the store through a connection of its own, as another program would.
+    int sql(const std::string& statement) const
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(storeFile().c_str(), &db);
+        const int rc = sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return rc;
+    }
+
+    std::string readFile() const
+    {
+        std::ifstream in(storeFile(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static mode_t modeOf(const std::string& path)
+    {
+        struct stat info = {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 0777;
+    }
+};
+
+TEST_F(StoreFileTest, ARefusedChangeEndsItsTransaction)
+{
+    RegCloseKey(create("Tree\\Leaf"));
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree"), ERROR_ACCESS_DENIED);
+    // Another program may write at once, without waiting for a lock, and so may this one.
+    EXPECT_EQ(sql("UPDATE keys SET read_only = 0"), SQLITE_OK);
+    HKEY key = create("Tree");
+    EXPECT_EQ(setString(key, "after", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, AFailedCommitIsReportedAndChangesNothing)
+{
+    HKEY key = create("Big");
+    ASSERT_EQ(setString(key, "v", "old"), ERROR_SUCCESS);
+    RegStoreClose(); // its log goes into the file: the next commit writes a new one from the start
+    key = create("Big");
+    // No file may grow past 64 KiB, and a write that would fails instead of killing the process.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = 64 * 1024;
+    ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const LSTATUS status = setString(key, "v", std::string(512 * 1024, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_NE(status, ERROR_SUCCESS);
+    EXPECT_EQ(getString(key, "v"), "old");
+    EXPECT_EQ(setString(key, "v", "new"), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, ProcessesWritingAtOnceLoseNothingAndAKilledOneLeavesRepairableSideFiles)
+{
+    Writer child("Race", "c", 1'000'000); // both sides create the key, so that the creation races too
+    HKEY key = create("Race");
+    int failures = 0;
+    for (int i = 0; i < 300; ++i)
+        failures += setString(key, "p" + std::to_string(i), "p" + std::to_string(i)) != ERROR_SUCCESS;
+    EXPECT_EQ(failures, 0);
+    RegStoreClose(); // the child's connection keeps the side files
+    // Killed once its log is well filled; the bound keeps a broken writer from hanging the test.
+    struct stat log = {};
+    for (int polls = 0; ::stat((storeFile() + "-wal").c_str(), &log) != 0 || log.st_size < 2'000'000;
+         ++polls) {
+        ASSERT_LT(polls, 30'000) << "the writer never got going";
+        ::usleep(1000);
+    }
+    child.finish(true);
+    // As a process of the owner that could only read them would leave them.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        ASSERT_GT(std::filesystem::file_size(storeFile() + suffix), 0u) << suffix;
+        ASSERT_EQ(::chmod((storeFile() + suffix).c_str(), 0400), 0);
+    }
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Race", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(setString(key, "after", "after"), ERROR_SUCCESS);
+    EXPECT_EQ(modeOf(storeFile() + "-wal"), 0600u);
+    EXPECT_EQ(modeOf(storeFile() + "-shm"), 0600u);
+    // Each value holds its own name; the parent's are all there, the child's an unbroken run.
+    std::vector<std::string> childs;
+    int parents = 0;
+    for (const std::string& name : names(key, true)) {
+        EXPECT_EQ(getString(key, name), name);
+        if (name[0] == 'c')
+            childs.push_back(name);
+        parents += name[0] == 'p';
+    }
+    EXPECT_EQ(parents, 300);
+    ASSERT_GE(childs.size(), 100u);
+    for (std::size_t i = 0; i < childs.size(); ++i)
+        ASSERT_EQ(childs[i], "c" + std::to_string(i));
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, ReadsSeeEveryCommittedChangeAtOnce)
+{
+    HKEY key = create("Cached");
+    // Each sets the value <prefix>0 to its own name.
+    const std::pair<const char*, std::function<void(const std::string& prefix)>> writers[] = {
+        {"another handle",
+         [](const std::string& prefix) {
+             HKEY other = create("CACHED");
+             EXPECT_EQ(setString(other, prefix + "0", prefix + "0"), ERROR_SUCCESS);
+             RegCloseKey(other);
+         }},
+        {"another process",
+         [](const std::string& prefix) {
+             Writer writer("Cached", prefix.c_str(), 1);
+             EXPECT_EQ(writer.finish(), 0);
+         }},
+    };
+    for (const auto& [what, write] : writers) {
+        SCOPED_TRACE(what);
+        const std::string changed = std::string("c") + what[8]; // what[8]: h or p
+        const std::string added = std::string("n") + what[8];
+        ASSERT_EQ(setString(key, changed + "0", "old"), ERROR_SUCCESS);
+        // Read twice, so that the second answer may come from the cache.
+        for (int read = 0; read < 2; ++read) {
+            LSTATUS status = ERROR_SUCCESS;
+            EXPECT_EQ(getString(key, changed + "0"), "old");
+            getString(key, added + "0", &status);
+            EXPECT_EQ(status, ERROR_FILE_NOT_FOUND);
+        }
+        write(changed);
+        write(added);
+        EXPECT_EQ(getString(key, changed + "0"), changed + "0");
+        EXPECT_EQ(getString(key, added + "0"), added + "0");
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, TheStoreIsPrivateAndWritableOnlyWhileItsFileIs)
+{
+    HKEY key = create("Software\\Frozen");
+    ASSERT_EQ(setString(key, "v", "kept"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(std::string(RegStorePath()), storeFile());
+    EXPECT_EQ(modeOf(std::filesystem::path(storeFile()).parent_path()), 0700u);
+    EXPECT_EQ(modeOf(storeFile()), 0600u);
+
+    // A key marked read-only refuses writes, through handles opened before the mark too.
+    key = create("Software\\Marked");
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Marked", TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(setString(key, "v", "x"), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Marked", FALSE), ERROR_SUCCESS);
+    EXPECT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    // A store file without its owner's write permission makes every key read-only, and keeps what it has.
+    RegStoreClose();
+    ASSERT_EQ(::chmod(storeFile().c_str(), 0400), 0);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Frozen", 0, KEY_ALL_ACCESS, &key),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+        ERROR_ACCESS_DENIED);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Frozen", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(getString(key, "v"), "kept");
+    EXPECT_EQ(RegDeleteValueA(key, "v"), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+}
+
+TEST_F(StoreFileTest, ADamagedOrForeignStoreIsRefusedAndLeftAsItIs)
+{
+    constexpr unsigned seed = 1009;
+    const std::pair<const char*, std::function<void()>> damages[] = {
+        {"random bytes",
+         [this] {
+             std::mt19937 random(seed);
+             std::ofstream out(storeFile(), std::ios::binary | std::ios::trunc);
+             for (int i = 0; i < 8192; ++i)
+                 out.put(static_cast<char>(random()));
+         }},
+        {"last page cut", [this] { std::filesystem::resize_file(storeFile(), readFile().size() - 4096); }},
+        {"newer schema", [this] { ASSERT_EQ(sql("PRAGMA user_version = 2"), SQLITE_OK); }},
+        {"someone else's database",
+         [this] {
+             std::filesystem::remove(storeFile());
+             ASSERT_EQ(sql("CREATE TABLE notes(text)"), SQLITE_OK);
+         }},
+    };
+    for (const auto& [what, damage] : damages) {
+        SCOPED_TRACE(std::string(what) + ", seed " + std::to_string(seed));
+        HKEY key = create("Software\\Filler");
+        for (int i = 0; i < 200; ++i)
+            ASSERT_EQ(setString(key, "value" + std::to_string(i), std::string(100, 'x')), ERROR_SUCCESS);
+        RegStoreClose();
+        damage();
+        const std::string content = readFile();
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(setString(HKEY_CURRENT_USER, "v", "x"), ERROR_BADDB);
+        EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software"), ERROR_BADDB);
+        EXPECT_EQ(readFile(), content);
+        // Once the file is gone, and only after the store is closed, a new one is made.
+        std::filesystem::remove(storeFile());
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key), ERROR_BADDB);
+        RegStoreClose();
+    }
+}
+
+} // namespace
