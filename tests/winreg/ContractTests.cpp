@@ -11,7 +11,7 @@ namespace {
 
 using ContractTest = StoreTest;
 
-TEST_F(ContractTest, PathsSplitOnBackslashes)
+TEST_F(ContractTest, PathsSplitOnBackslashesAndHaveLimits)
 {
     enum Call
     {
@@ -19,6 +19,12 @@ TEST_F(ContractTest, PathsSplitOnBackslashes)
         Create,
         Delete
     };
+    const std::string longest = "K\\" + std::string(255, 'k');
+    const std::string tooLong = "M\\" + std::string(256, 'k');
+    std::string deepest = "D"; // 512 levels, the most there may be
+    for (int depth = 2; depth <= 512; ++depth)
+        deepest += "\\L";
+    const std::string tooDeep = "E\\" + deepest;
     // The call, the path, the status and, for a create, the disposition.
     const std::tuple<Call, const char*, LSTATUS, DWORD> cases[] = {
         {Create, "Software\\Acme\\Tool", ERROR_SUCCESS, REG_CREATED_NEW_KEY},
@@ -27,16 +33,23 @@ TEST_F(ContractTest, PathsSplitOnBackslashes)
         {Open, "", ERROR_SUCCESS, 0},
         {Open, nullptr, ERROR_SUCCESS, 0},
         {Open, "\\Software", ERROR_BAD_PATHNAME, 0},
-        {Open, "Software\\Missing", ERROR_FILE_NOT_FOUND, 0},
         {Create, "\\Other", ERROR_BAD_PATHNAME, 0},
         {Delete, "Software\\Acme", ERROR_ACCESS_DENIED, 0}, // it has a subkey
         {Delete, "Software\\Acme\\Missing", ERROR_FILE_NOT_FOUND, 0},
         {Delete, "\\Software", ERROR_BAD_PATHNAME, 0},
         {Delete, "SOFTWARE\\acme\\tool", ERROR_SUCCESS, 0},
         {Open, "Software\\Acme\\Tool", ERROR_FILE_NOT_FOUND, 0},
+        {Create, longest.c_str(), ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+        {Create, tooLong.c_str(), ERROR_INVALID_PARAMETER, 0},
+        {Create, deepest.c_str(), ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+        {Create, tooDeep.c_str(), ERROR_INVALID_PARAMETER, 0},
+        {Open, "M", ERROR_FILE_NOT_FOUND, 0}, // nothing of a refused path is made
+        {Open, "E", ERROR_FILE_NOT_FOUND, 0},
     };
     for (const auto& [call, path, expected, expectedDisposition] : cases) {
-        SCOPED_TRACE(path ? path : "(null)");
+        SCOPED_TRACE(path ? std::string(path).substr(0, 40) : "(null)");
+        if (runningUnderWine() && path && std::strlen(path) > 257)
+            continue; // its A calls refuse longer subkey paths with ERROR_MORE_DATA
         HKEY key = nullptr;
         DWORD disposition = 0;
         const LSTATUS status = call == Open ? RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key)
@@ -47,42 +60,6 @@ TEST_F(ContractTest, PathsSplitOnBackslashes)
         EXPECT_EQ(status, expected);
         EXPECT_EQ(disposition, expectedDisposition);
         EXPECT_EQ(key != nullptr, call != Delete && expected == ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-}
-
-TEST_F(ContractTest, NamesAndNestingHaveLimits)
-{
-    std::string deepest = "D"; // 512 levels, the most there may be
-    for (int depth = 2; depth <= 512; ++depth)
-        deepest += "\\L";
-    // A key path, a value name to set in it, and the status.
-    const std::tuple<std::string, std::string, LSTATUS> cases[] = {
-        {"K\\" + std::string(255, 'k'), "", ERROR_SUCCESS},
-        {"M\\" + std::string(256, 'k'), "", ERROR_INVALID_PARAMETER},
-        {deepest, "", ERROR_SUCCESS},
-        {"E\\" + deepest, "", ERROR_INVALID_PARAMETER},
-        {"V", std::string(16383, 'v'), ERROR_SUCCESS},
-        {"W", std::string(16384, 'v'), ERROR_INVALID_PARAMETER},
-    };
-    for (const auto& [path, value, expected] : cases) {
-        SCOPED_TRACE(path.substr(0, 1) + " " + std::to_string(path.size()) + " " +
-                     std::to_string(value.size()));
-        if (runningUnderWine() && path.size() > 257)
-            continue; // its A calls refuse longer subkey paths with ERROR_MORE_DATA
-        HKEY key = nullptr;
-        LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                         nullptr, &key, nullptr);
-        if (status == ERROR_SUCCESS && !value.empty())
-            status = setString(key, value, "x");
-        EXPECT_EQ(status, expected);
-        // Nothing of a refused name is made, not even the valid first part of a key path.
-        HKEY first = nullptr;
-        const bool made = value.empty() ? RegOpenKeyExA(HKEY_CURRENT_USER, path.substr(0, 1).c_str(), 0,
-                                                        KEY_READ, &first) == ERROR_SUCCESS
-                                        : names(key, true).size() == 1;
-        EXPECT_EQ(made, expected == ERROR_SUCCESS);
-        RegCloseKey(first);
         RegCloseKey(key);
     }
 }
@@ -116,9 +93,6 @@ TEST_F(ContractTest, HandlesWorkOnlyWhileTheyAndTheirKeyExist)
         EXPECT_EQ(setString(handle, "v", "x"), use);
         EXPECT_EQ(getString(handle, "v").empty(), use != ERROR_SUCCESS);
         EXPECT_EQ(RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr), use);
-        EXPECT_EQ(RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr),
-                  use);
         EXPECT_EQ(RegDeleteValueA(handle, "v"), use);
         EXPECT_EQ(RegOpenKeyExA(handle, nullptr, 0, KEY_READ, &opened), use);
         RegCloseKey(opened);
@@ -170,17 +144,15 @@ TEST_F(ContractTest, BuffersGetTheirContentOnlyWhenItFitsWithItsTerminator)
         DWORD length = size;
         EXPECT_EQ(call(buffer, &length), expected);
         EXPECT_EQ(length, sizeAfter);
-        if (text)
+        if (text) {
             EXPECT_STREQ(buffer, text);
+            continue;
+        }
 #ifndef _WIN32
         // Windows does not say what a short buffer holds afterwards.
-        else
-            EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+        EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
 #endif
     }
-    DWORD size = 0; // without a buffer, only the size
-    EXPECT_EQ(data(nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 8u);
     RegCloseKey(zed);
     RegCloseKey(key);
 }
@@ -190,21 +162,14 @@ TEST_F(ContractTest, NamesMatchIgnoringCaseByTheseLetterPairsOnly)
     SKIP_ON_WINDOWS("the A calls take the ANSI code page there, not UTF-8");
     // A name as stored, as asked for, and whether the two are the same name.
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"software", "SOFTWARE", true},
-        {"grün-äpfel-þ", "GRÜN-ÄPFEL-Þ", true},
-        {"ÿ", "Ÿ", true},
-        {"ā-į-ĳ-ķ", "Ā-Į-Ĳ-Ķ", true},
-        {"ĺ", "Ĺ", true},
+        {"software-grün-äpfel-þ-ÿ", "SOFTWARE-GRÜN-ÄPFEL-Þ-Ÿ", true},
+        {"ā-į-ĳ-ķ-ŋ-ŷ", "Ā-Į-Ĳ-Ķ-Ŋ-Ŷ", true}, // Latin Extended-A, runs that pair odd then even
+        {"ĺ", "Ĺ", true},                     // and runs that pair even then odd
         {"ň", "Ň", true},
-        {"ŋ", "Ŋ", true},
-        {"ŷ", "Ŷ", true},
         {"ź", "Ź", true},
         {"ž", "Ž", true},
-        {"ωμέγα-ς", "ΩΜΈΓΑ-Σ", true},
-        {"жук-ё-ѣ-ӂ", "ЖУК-Ё-Ѣ-Ӂ", true},
-        {"ա", "Ա", true},
-        {"ḁ-ẕ", "Ḁ-Ẕ", true},
-        {"ａ", "Ａ", true},
+        {"ωμέγα-ς-жук-ё-ѣ-ӂ-ա", "ΩΜΈΓΑ-Σ-ЖУК-Ё-Ѣ-Ӂ-Ա", true},
+        {"ḁ-ẕ-ａ", "Ḁ-Ẕ-Ａ", true},
         {"ĸ", "Ĺ", false},
         {"ĸ", "ĺ", false},
         {"ÿ", "Ź", false},
@@ -215,40 +180,35 @@ TEST_F(ContractTest, NamesMatchIgnoringCaseByTheseLetterPairsOnly)
         {"ı", "I", false},
         {"ſ", "S", false},
     };
-    int row = 0;
+    HKEY key = create("Fold");
     for (const auto& [stored, asked, same] : cases) {
         SCOPED_TRACE(std::string(stored) + " / " + asked);
-        const std::string parent = "Fold" + std::to_string(++row) + "\\";
-        RegCloseKey(create(parent + stored));
-        HKEY key = nullptr;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (parent + asked).c_str(), 0, KEY_READ, &key),
-                  same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-        RegCloseKey(key);
+        ASSERT_EQ(setString(key, stored, "x"), ERROR_SUCCESS);
+        EXPECT_EQ(getString(key, asked), same ? "x" : "");
+        ASSERT_EQ(RegDeleteValueA(key, stored), ERROR_SUCCESS);
     }
+    RegCloseKey(key);
 }
 
 TEST_F(ContractTest, ValuesKeepTheirKindAndBytes)
 {
     HKEY key = create("Values");
-    const auto bytes = [](std::initializer_list<BYTE> list) { return std::vector<BYTE>(list); };
     const std::tuple<const char*, DWORD, std::vector<BYTE>> cases[] = {
-        {"text", REG_SZ, bytes({'h', 'i', 0})},
-        {"unterminated", REG_SZ, bytes({'a', 'b'})},
-        {"binary", REG_BINARY, bytes({0, 1, 0, 255, 0})},
-        {"number", REG_DWORD, bytes({0x78, 0x56, 0x34, 0x12})},
-        {"odd type", 0xDEADBEEF, bytes({7})},
+        {"text", REG_SZ, {'h', 'i', 0}},
+        {"unterminated", REG_SZ, {'a', 'b'}},
+        {"binary", REG_BINARY, {0, 1, 0, 255, 0}},
+        {"number", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
+        {"odd type", 0xDEADBEEF, {7}},
         {"empty", REG_BINARY, {}},
-        {"", REG_EXPAND_SZ, bytes({'%', 'H', '%', 0})},
+        {"", REG_EXPAND_SZ, {'%', 'H', '%', 0}},
     };
     for (const auto& [name, type, data] : cases)
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())),
                   ERROR_SUCCESS);
-    // Set again under another spelling, a value keeps its first one.
-    ASSERT_EQ(RegSetValueExA(key, "TEXT", 0, REG_SZ, bytes({'h', 'i', 0}).data(), 3), ERROR_SUCCESS);
-#ifndef _WIN32
-    RegStoreClose();
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "values", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-#endif
+    // Set again under another spelling, a value keeps its first one. Names have up to 16,383 bytes.
+    ASSERT_EQ(RegSetValueExA(key, "TEXT", 0, REG_SZ, reinterpret_cast<const BYTE*>("hi"), 3), ERROR_SUCCESS);
+    EXPECT_EQ(setString(key, std::string(16383, 'v'), "x"), ERROR_SUCCESS);
+    EXPECT_EQ(setString(key, std::string(16384, 'v'), "x"), ERROR_INVALID_PARAMETER);
     for (const auto& [name, expectedType, expectedData] : cases) {
         SCOPED_TRACE(name);
         std::vector<BYTE> data(expectedData.size() + 4, 0xAA);
@@ -259,7 +219,8 @@ TEST_F(ContractTest, ValuesKeepTheirKindAndBytes)
         data.resize(size);
         EXPECT_EQ(data, expectedData);
     }
-    const std::vector<std::string> listed = names(key, true);
+    const std::vector<std::string> listed = valueNames(key);
+    EXPECT_EQ(listed.size(), std::size(cases) + 1);
     EXPECT_EQ(std::count(listed.begin(), listed.end(), "text"), 1);
 
     // Only what is there can be deleted; what is not has no size.
@@ -268,21 +229,6 @@ TEST_F(ContractTest, ValuesKeepTheirKindAndBytes)
     DWORD size = 4;
     EXPECT_EQ(RegQueryValueExA(key, "text", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(size, 0u);
-    RegCloseKey(key);
-}
-
-TEST_F(ContractTest, SubkeysListInUpperCaseOrderAndValuesInTheOrderFirstSet)
-{
-    SKIP_UNDER_WINE("it lists subkeys by their lower-case names and values sorted by name");
-    HKEY key = create("Order");
-    for (const char* name : {"b", "A", "c", "B2", "a1", "_x", "Zed", "~t"})
-        RegCloseKey(create(std::string("Order\\") + name));
-    EXPECT_EQ(names(key, false), (std::vector<std::string>{"A", "a1", "b", "B2", "c", "Zed", "_x", "~t"}));
-    for (const char* name : {"m", "B", "z", "a", "c", "b"})
-        ASSERT_EQ(setString(key, name, name), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteValueA(key, "z"), ERROR_SUCCESS);
-    ASSERT_EQ(setString(key, "Z", "back"), ERROR_SUCCESS); // joins at the end
-    EXPECT_EQ(names(key, true), (std::vector<std::string>{"m", "B", "a", "c", "Z"}));
     RegCloseKey(key);
 }
 

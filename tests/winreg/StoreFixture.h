@@ -19,11 +19,11 @@ class StoreTest : public ::testing::Test
 {
 protected:
     // Creates (or opens) HKEY_CURRENT_USER\path with full access; fails the test when it cannot.
-    static HKEY create(const std::string& path, DWORD* disposition = nullptr)
+    static HKEY create(const std::string& path)
     {
         HKEY key = nullptr;
         EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, disposition),
+                                  &key, nullptr),
                   ERROR_SUCCESS)
             << path;
         return key;
@@ -35,33 +35,30 @@ protected:
                               static_cast<DWORD>(text.size() + 1));
     }
 
-    // The text stored under `name`, or "" with the status when it cannot be read.
-    static std::string getString(HKEY key, const std::string& name, LSTATUS* status = nullptr)
+    // The text stored under `name`, or "" when it cannot be read.
+    static std::string getString(HKEY key, const std::string& name)
     {
         char text[64] = {};
         DWORD size = sizeof text - 1;
-        const LSTATUS result =
+        const LSTATUS status =
             RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-        if (status)
-            *status = result;
-        return result == ERROR_SUCCESS ? text : "";
+        return status == ERROR_SUCCESS ? text : "";
     }
 
-    // The names of the key's subkeys or values, in the order the registry lists them.
-    static std::vector<std::string> names(HKEY key, bool values)
+    // The key's value names, in the order the registry lists them.
+    static std::vector<std::string> valueNames(HKEY key)
     {
-        std::vector<std::string> found;
+        std::vector<std::string> names;
         for (DWORD i = 0;; ++i) {
             std::string name(16384, '\0');
             DWORD length = static_cast<DWORD>(name.size());
             const LSTATUS status =
-                values ? RegEnumValueA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
-                       : RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+                RegEnumValueA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
             if (status != ERROR_SUCCESS) {
                 EXPECT_EQ(status, ERROR_NO_MORE_ITEMS);
-                return found;
+                return names;
             }
-            found.emplace_back(name.c_str(), length);
+            names.emplace_back(name.c_str(), length);
         }
     }
 
