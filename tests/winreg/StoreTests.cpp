@@ -15,8 +15,8 @@
 
 namespace {
 
-// A process of its own running `body`, killed on destruction if still running. The store is closed first:
-// a connection must not cross a fork.
+// A process of its own running `body`, killed at the latest on destruction. The store is closed first: a
+// connection must not cross a fork.
 struct Child
 {
     pid_t pid = -1;
@@ -28,22 +28,12 @@ struct Child
         if (pid == 0)
             ::_exit(body());
     }
-    ~Child() { finish(true); }
-
-    // Its exit code once it ends; -1 when it is killed: at once with `kill`, else after a minute.
-    int finish(bool kill = false)
+    ~Child() { kill(); }
+    void kill()
     {
-        int status = 0;
-        for (int polls = 0; pid > 0 && !kill && polls < 6000; ++polls, ::usleep(10'000)) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-        }
         if (pid > 0 && ::kill(pid, SIGKILL) == 0)
             ::waitpid(pid, nullptr, 0);
         pid = -1;
-        return -1;
     }
 };
 
@@ -66,7 +56,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    // Sets the values <prefix>0 … <prefix><count - 1> of HKEY_CURRENT_USER\\Race, each to its own name; gives
+    // Sets the values <prefix>0 … <prefix><count - 1> of HKEY_CURRENT_USER\Race, each to its own name; gives
     // the number of writes that failed.
     static int writeValues(const std::string& prefix, int count)
     {
@@ -128,7 +118,7 @@ TEST_F(StoreFileTest, ProcessesWritingAtOnceLoseNothingAndAKilledOneLeavesRepair
         ASSERT_LT(polls, 30'000) << "the child never got going";
         ::usleep(1000);
     }
-    child.finish(true);
+    child.kill();
     // As a process of the owner that could only read them would leave them.
     for (const char* suffix : {"-wal", "-shm"}) {
         ASSERT_GT(std::filesystem::file_size(storeFile() + suffix), 0u) << suffix;
@@ -141,28 +131,28 @@ TEST_F(StoreFileTest, ProcessesWritingAtOnceLoseNothingAndAKilledOneLeavesRepair
     EXPECT_EQ(modeOf(storeFile() + "-wal"), 0600u);
     EXPECT_EQ(modeOf(storeFile() + "-shm"), 0600u);
     // Each value holds its own name; the parent's are all there, the child's an unbroken run.
-    std::vector<std::string> childs;
-    int parents = 0;
+    std::vector<std::string> childValues;
+    int parentValues = 0;
     for (const std::string& name : valueNames(key)) {
         EXPECT_EQ(getString(key, name), name);
         if (name[0] == 'c')
-            childs.push_back(name);
-        parents += name[0] == 'p';
+            childValues.push_back(name);
+        parentValues += name[0] == 'p';
     }
-    EXPECT_EQ(parents, 300);
-    ASSERT_GE(childs.size(), 100u);
-    for (std::size_t i = 0; i < childs.size(); ++i)
-        ASSERT_EQ(childs[i], "c" + std::to_string(i));
+    EXPECT_EQ(parentValues, 300);
+    ASSERT_GE(childValues.size(), 100u);
+    for (std::size_t i = 0; i < childValues.size(); ++i)
+        ASSERT_EQ(childValues[i].substr(1), std::to_string(i));
     RegCloseKey(key);
 }
 
 TEST_F(StoreFileTest, ReadsSeeEveryCommittedChangeAtOnce)
 {
     HKEY key = create("Race");
-    for (const bool ownWrite : {true, false}) {
-        SCOPED_TRACE(ownWrite ? "through another handle" : "by another program");
-        const std::string changed = ownWrite ? "c" : "CX"; // upper case: the SQL below stores it as folded
-        const std::string added = ownWrite ? "n" : "NX";
+    for (const bool sameProcess : {true, false}) {
+        SCOPED_TRACE(sameProcess ? "through another handle" : "by another program");
+        const std::string changed = sameProcess ? "c" : "CX"; // upper case: the SQL below stores it as folded
+        const std::string added = sameProcess ? "n" : "NX";
         ASSERT_EQ(setString(key, changed + "0", "old"), ERROR_SUCCESS);
         // Read twice, so that the second answer may come from the cache.
         for (int read = 0; read < 2; ++read) {
@@ -171,9 +161,10 @@ TEST_F(StoreFileTest, ReadsSeeEveryCommittedChangeAtOnce)
         }
         for (const std::string& prefix : {changed, added}) {
             const std::string name = "'" + prefix + "0'";
-            EXPECT_EQ(ownWrite ? writeValues(prefix, 1)
-                               : sql("REPLACE INTO vals SELECT id, " + name + ", " + name + ", 9, 1, CAST(" +
-                                     name + " || char(0) AS BLOB) FROM keys WHERE name = 'Race'"),
+            EXPECT_EQ(sameProcess
+                          ? writeValues(prefix, 1)
+                          : sql("REPLACE INTO vals SELECT id, " + name + ", " + name + ", 9, 1, CAST(" +
+                                name + " || char(0) AS BLOB) FROM keys WHERE name = 'Race'"),
                       0);
         }
         EXPECT_EQ(getString(key, changed + "0"), changed + "0");
