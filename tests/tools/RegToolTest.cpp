@@ -200,8 +200,9 @@ TEST_F(RegTool, EachCommandDoesWhatItSaysOrChangesNothing)
     const std::string refused =
         writeFile("no.reg", changes + "[" + kKey + "\\Sub\\Locked]\r\n\"v\"=\"y\"\r\n");
     const std::string backup = writeFile("backup.reg", "precious");
-    const std::string utf16 = writeFile(
-        "utf16.reg", "\xFF\xFE" + utf16LeBytes(utf8ToUtf16(head + "\"U\"=\"\xC3\xA9\xF0\x9F\x98\x80\"\r\n")));
+    const std::string version5 =
+        "Windows Registry Editor Version 5.00\r\n[" + kKey + "]\r\n\"U\"=\"\xC3\xA9\xF0\x9F\x98\x80\"\r\n";
+    const std::string utf16 = writeFile("utf16.reg", "\xFF\xFE" + utf16LeBytes(utf8ToUtf16(version5)));
     const std::string ansi = writeFile("ansi.reg", head + "\"A\"=\"\x80\x9F\xE9\"\r\n");
     const std::string to = kKey + " (Yes/No)? ";
     const Row rows[] = {
