@@ -8,6 +8,7 @@
 // real settings: every run gets a fresh configuration folder.
 int main(int argc, char** argv)
 {
+    // Listing the tests at build time runs this program where no display need exist.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
