@@ -1,7 +1,4 @@
 #include "FileDialog.h"
-#include "FileExists.h"
-
-#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -29,19 +26,6 @@ TEST(FileDialog, ChosenPathGetsTheDefaultExtensionAndMustFitTheLimit)
     const QString atLimit = "/" + QString(MaxChosenPathLength - 5, u'a');
     EXPECT_EQ(acceptChosenPath(applyDefaultExtension(atLimit, "ico")), atLimit + ".ico");
     EXPECT_EQ(acceptChosenPath(applyDefaultExtension(atLimit + "b", "ico")), "");
-}
-
-TEST(FileExists, FilesAndFoldersExistAndPathsTheSystemCannotTakeAreMissing)
-{
-    const QString file = QCoreApplication::applicationFilePath();
-    // With a NUL the system call would see only the existing part before it.
-    const std::pair<QString, bool> cases[] = {{file, true},
-                                              {QCoreApplication::applicationDirPath(), true},
-                                              {file + ".gone", false},
-                                              {"", false},
-                                              {file + QChar(u'\0') + "tail", false}};
-    for (const auto& [path, exists] : cases)
-        EXPECT_EQ(FileExists(path), exists) << path.toStdString();
 }
 
 } // namespace

@@ -86,6 +86,7 @@ TEST_F(OptionsWindowTest, DelayBoxesAreCorrectedAtOnce)
 }
 
 // Entries 0 to 6 are built-in pictures; 7 is the custom picture file, which must exist and be a picture.
+// A path with a NUL in it is missing: the system would see only the part before it.
 TEST_F(OptionsWindowTest, ChosenIconReachesTheMainWindowOrWarns)
 {
     const QString mine = QCoreApplication::applicationFilePath();
@@ -95,6 +96,7 @@ TEST_F(OptionsWindowTest, ChosenIconReachesTheMainWindowOrWarns)
         {6, mine, true, "built-in 6", ""},
         {7, mine, true, "file " + mine, ""},
         {7, mine + ".gone", true, "", "Custom icon file does not exist."},
+        {7, mine + QChar(u'\0') + "tail", true, "", "Custom icon file does not exist."},
         {7, mine, false, "file " + mine, unreadable},
         {-1, mine, true, "", ""}};
     for (const auto& [index, path, loads, shown, warning] : cases) {

