@@ -4,7 +4,14 @@
 #include "MessageBoxes.h"
 
 #include <functional>
+#include <ostream>
 #include <vector>
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // What the windows reach outside the program, for the widget tests: the seams it hands out record message
 // boxes and screen-saver switches instead of making them; `duringMessage` runs while a box would be open.
