@@ -1,293 +1,160 @@
 #include "OptionsWindow.h"
+#include "FileDialog.h"
 #include "MainWindowLink.h"
-#include "MessageBoxes.h"
-#include "PictureBox.h"
+#include "FreshRegistry.h"
 #include "OptionsFakes.h"
+#include "RawRegistry.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QFile>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
+#include <winreg_store.h>
 
-#include <optional>
-#include <vector>
+#include <tuple>
 
 namespace dawdlex {
 namespace {
 
-// Records what Apply does to the main window.
-class FakeMainWindow : public MainWindowLink
+// Records what Apply does to the main window, in order. The run is in phase 2.
+struct FakeMainWindow : MainWindowLink
 {
-public:
-    std::int32_t phase = 0;
-    QString status, caption, button;
-    std::optional<std::int32_t> interval;
-    std::optional<bool> secondBar;
-    std::optional<int> builtIn;
-    QString file;
     bool fileLoads = true;
+    QStringList log;
 
-    std::int32_t currentPhase() const override { return phase; }
-    void setStatusCaption(const QString& text) override { status = text; }
-    void setTimerInterval(std::int32_t milliseconds) override { interval = milliseconds; }
-    void setWindowCaption(const QString& text) override { caption = text; }
-    void setButtonCaption(const QString& text) override { button = text; }
-    void setSecondBarVisible(bool visible) override { secondBar = visible; }
-    void showBuiltInIcon(int index) override { builtIn = index; }
+    std::int32_t currentPhase() const override { return 2; }
+    void setStatusCaption(const QString& text) override { log << "status " + text; }
+    void setTimerInterval(std::int32_t ms) override { log << "interval " + QString::number(ms); }
+    void setWindowCaption(const QString& text) override { log << "title " + text; }
+    void setButtonCaption(const QString& text) override { log << "button " + text; }
+    void setSecondBarVisible(bool visible) override { log << "second bar " + QString::number(visible); }
+    void showBuiltInIcon(int index) override { log << "built-in " + QString::number(index); }
     bool showIconFile(const QString& path) override
     {
-        if (!fileLoads) {
-            return false;
-        }
-        file = path;
-        return true;
+        log << "file " + path;
+        return fileLoads;
     }
 };
 
 class OptionsWindowTest : public ::testing::Test, protected OptionsFakes
 {
 protected:
-    OptionsWindowTest() : form(seams()) { form.setMainWindow(&mainWindow); }
+    OptionsWindowTest() { form.setMainWindow(&mainWindow); }
 
-    void replaceText(QLineEdit* box, const QString& text)
-    {
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClicks(box, text);
-    }
-
+    FreshRegistry freshRegistry;
     FakeMainWindow mainWindow;
-    OptionsWindow form;
+    OptionsWindow form{seams()};
 };
 
-TEST_F(OptionsWindowTest, StartsWithTheDefaultSettingsAndTheEightIconEntries)
+// Apply and OK push the settings, with the current phase's message and delay; OK and the close box hide
+// the window; closing applies nothing and keeps the edits.
+TEST_F(OptionsWindowTest, ApplyOkAndCloseEachDoTheirShare)
 {
-    EXPECT_FALSE(form.isVisible());
-    expectDefaults(form);
-    QStringList entries;
-    for (int i = 0; i < form.iconChoice()->count(); ++i)
-        entries << form.iconChoice()->itemText(i);
-    EXPECT_EQ(entries,
-              (QStringList{"Gear", "Arrow", "Scissors", "Folder", "Files", "CD", "Monitor", "(Custom...)"}));
-    EXPECT_EQ(browseCalls, 0);
-    EXPECT_TRUE(saverCalls.empty());
-}
-
-TEST_F(OptionsWindowTest, IsAFixedToolWindowWithTheFocusOrderOfTheLayout)
-{
-    EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
-    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(form.minimumSize(), QSize(589, 292));
-    EXPECT_EQ(form.maximumSize(), QSize(589, 292));
-    EXPECT_EQ(form.windowTitle(), "Options");
-    EXPECT_EQ(form.bannerPicture()->cursor().hotSpot(), QPoint(12, 9));
-
-    form.show();
-    QApplication::setActiveWindow(&form);
-    form.titleEdit()->setFocus();
-    std::vector<QWidget*> expected;
-    for (std::size_t i = 0; i < form.statusEdits().size(); ++i) {
-        expected.push_back(form.statusEdits()[i]);
-        expected.push_back(form.delayEdits()[i]);
-    }
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             form.buttonTextEdit(), form.dualBarsCheck(), form.disableSaverCheck(), form.iconChoice(),
-             form.customIconPathEdit(), form.browseButton(), form.websiteButton(), form.applyButton(),
-             form.okButton(), form.bannerPicture(), form.titleEdit()}) {
-        expected.push_back(w);
-    }
-    for (QWidget* next : expected) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next) << next->metaObject()->className();
-    }
-}
-
-TEST_F(OptionsWindowTest, TypingIntoADelayBoxIsCorrectedAtOnce)
-{
-    form.show();
-    QLineEdit* box = form.delayEdits()[1];
-
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text(), "1") << "deleting everything";
-
-    replaceText(box, "0");
-    EXPECT_EQ(box->text(), "1") << "a zero";
-
-    box->setText("50000");
-    box->end(false);
-    QTest::keyClick(box, Qt::Key_7);
-    EXPECT_EQ(box->text(), "50000") << "a sixth digit";
-
-    box->setText("200");
-    box->selectAll();
-    QApplication::clipboard()->setText("123456");
-    QTest::keySequence(box, QKeySequence::Paste);
-    EXPECT_EQ(box->text(), "50000") << "a pasted number above the range";
-
-    replaceText(box, "750");
-    EXPECT_EQ(box->text(), "750");
-}
-
-TEST_F(OptionsWindowTest, SettingADelayByProgramIsCorrectedToo)
-{
-    // "5abc": its number lies within range.
-    for (const auto& [given, kept] : {std::pair{"0", "1"}, {"70000", "50000"}, {"5abc", "5abc"}}) {
-        for (QLineEdit* box : form.delayEdits()) {
-            box->setText(given);
-            EXPECT_EQ(box->text(), kept) << given;
+    const QStringList applied{"status Third", "interval 4",   "title Busy",
+                              "button Stop",  "second bar 0", "built-in 3"};
+    for (const int way : {0, 1, 2}) { // Apply, OK, the close box
+        mainWindow.log.clear();
+        form.show();
+        form.titleEdit()->setText("Busy");
+        form.buttonTextEdit()->setText("Stop");
+        form.statusEdits()[2]->setText("Third");
+        form.delayEdits()[2]->setText("3.5");
+        form.dualBarsCheck()->setChecked(false);
+        form.iconChoice()->setCurrentIndex(3);
+        if (way < 2) {
+            (way == 0 ? form.applyButton() : form.okButton())->click();
+        } else {
+            EXPECT_FALSE(form.close());
         }
+        EXPECT_EQ(mainWindow.log, way < 2 ? applied : QStringList()) << way;
+        EXPECT_EQ(form.isVisible(), way == 0) << way;
+        EXPECT_EQ(form.titleEdit()->text(), "Busy");
     }
 }
 
-TEST_F(OptionsWindowTest, ApplyUsesTheCurrentPhaseAndEveryOtherSetting)
+TEST_F(OptionsWindowTest, DelayBoxesAreCorrectedAtOnce)
 {
-    mainWindow.phase = 2;
-    form.titleEdit()->setText("Busy");
-    form.buttonTextEdit()->setText("Stop");
-    form.delayEdits()[2]->setText("3.5");
-    form.dualBarsCheck()->setChecked(false);
-    form.iconChoice()->setCurrentIndex(3);
-
-    form.applyButton()->click();
-
-    EXPECT_EQ(mainWindow.status, "Updating...");
-    EXPECT_EQ(mainWindow.interval, 4);
-    EXPECT_EQ(mainWindow.caption, "Busy");
-    EXPECT_EQ(mainWindow.button, "Stop");
-    EXPECT_EQ(mainWindow.secondBar, false);
-    EXPECT_EQ(mainWindow.builtIn, 3);
-    EXPECT_EQ(mainWindow.phase, 2) << "Apply never moves the run";
-
-    form.dualBarsCheck()->setChecked(true);
-    form.applyButton()->click();
-    EXPECT_EQ(mainWindow.secondBar, true);
-    EXPECT_TRUE(messages.empty());
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "1"}, {"0", "1"}, {"500000", "50000"}, {"750", "750"}, {"5abc", "5abc"}};
+    for (const auto& [typed, kept] : cases) {
+        form.delayEdits()[4]->setText(typed);
+        EXPECT_EQ(form.delayEdits()[4]->text(), kept) << typed;
+        EXPECT_EQ(form.settings().delays[4], kept) << typed;
+    }
 }
 
-TEST_F(OptionsWindowTest, ApplyWithACustomIconFollowsThePictureRule)
+// Entries 0 to 6 are built-in pictures; 7 is the custom picture file, which must exist and be a picture.
+// A path with a NUL in it is missing: the system would see only the part before it.
+TEST_F(OptionsWindowTest, ChosenIconReachesTheMainWindowOrWarns)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString existing = dir.filePath("mine.ico");
-    QFile file(existing);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString mine = QCoreApplication::applicationFilePath();
+    const QString unreadable = "The custom icon file is not a picture that can be shown.";
+    const std::tuple<int, QString, bool, QString, QString> cases[] = {
+        {0, "", true, "built-in 0", ""},
+        {6, mine, true, "built-in 6", ""},
+        {7, mine, true, "file " + mine, ""},
+        {7, mine + ".gone", true, "", "Custom icon file does not exist."},
+        {7, mine + QChar(u'\0') + "tail", true, "", "Custom icon file does not exist."},
+        {7, mine, false, "file " + mine, unreadable},
+        {-1, mine, true, "", ""}};
+    for (const auto& [index, path, loads, shown, warning] : cases) {
+        mainWindow.log.clear();
+        mainWindow.fileLoads = loads;
+        messages.clear();
+        form.customIconPathEdit()->setText(path);
+        form.iconChoice()->setCurrentIndex(index);
+        EXPECT_EQ(form.applyChosenIcon(), warning.isEmpty()) << index;
+        EXPECT_EQ(mainWindow.log.join(""), shown) << index;
+        EXPECT_EQ(messages.size(), warning.isEmpty() ? 0u : 1u) << index;
+        EXPECT_EQ(messages.empty() ? QString() : messages[0].text, warning) << index;
+    }
+}
 
-    form.customIconPathEdit()->setText(dir.filePath("missing.ico"));
-    form.iconChoice()->setCurrentIndex(7);
+TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnceAndApplyLeavesItAlone)
+{
+    form.disableSaverCheck()->click();
+    form.disableSaverCheck()->click();
     form.applyButton()->click();
+    EXPECT_EQ(saverCalls, (std::vector<bool>{false, true}));
+}
+
+TEST_F(OptionsWindowTest, UnavailableKeyWarnsAndKeepsWhatTheControlsHeld)
+{
+    RawRegistry::makeKey("Software\\Pendlewick\\Dawdlex");
+    ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Pendlewick\\Dawdlex", TRUE), 0);
+    form.titleEdit()->setText("Mine");
+    form.loadStoredSettings();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Custom icon file does not exist.");
+    EXPECT_EQ(messages[0].text, "Error creating registry key");
     EXPECT_EQ(messages[0].symbol, MessageSymbol::Warning);
-    EXPECT_EQ(mainWindow.file, "");
-    EXPECT_EQ(mainWindow.caption, "Processing...") << "the steps before the picture still ran";
-
-    form.customIconPathEdit()->setText(existing);
-    mainWindow.fileLoads = false;
-    EXPECT_FALSE(form.applyChosenIcon());
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[1].symbol, MessageSymbol::Warning);
-    EXPECT_NE(messages[1].text, messages[0].text) << "an unreadable picture is not a missing file";
-
-    mainWindow.fileLoads = true;
-    EXPECT_TRUE(form.applyChosenIcon());
-    EXPECT_EQ(mainWindow.file, existing);
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(form.titleEdit()->text(), "Mine");
 }
 
-TEST_F(OptionsWindowTest, ClosingHidesKeepingTheEditsAndOkAppliesThemAndHides)
+TEST(FileDialog, FilterTextBecomesQtNameFiltersInOrder)
 {
-    form.show();
-    form.titleEdit()->setText("Unapplied");
-    form.statusEdits()[3]->setText("More...");
-    EXPECT_FALSE(form.close()) << "a close request is refused";
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.titleEdit()->text(), "Unapplied");
-    EXPECT_EQ(form.statusEdits()[3]->text(), "More...");
-    EXPECT_EQ(mainWindow.caption, "") << "closing applies nothing";
-
-    form.show();
-    form.okButton()->click();
-    EXPECT_EQ(mainWindow.caption, "Unapplied");
-    EXPECT_FALSE(form.isVisible());
+    const auto filters = parseFileFilter("Icons(*.ico;*.gif)|*.ico;*.gif|All files (*.*)|*.*|Orphan");
+    ASSERT_EQ(filters.size(), 2u) << "a description without patterns offers nothing";
+    EXPECT_EQ(toNameFilter(filters[0]), "Icons(*.ico;*.gif) (*.ico *.gif)");
+    // "*.*" would hide files without a dot here; the filter means every file.
+    EXPECT_EQ(toNameFilter(filters[1]), "All files (*.*) (*)");
 }
 
-TEST_F(OptionsWindowTest, EnterAndEscapePressNothing)
+// The program always offers "ico" as the default extension.
+TEST(FileDialog, ChosenPathGetsTheDefaultExtensionAndMustFitTheLimit)
 {
-    form.show();
-    QSignalSpy ok(form.okButton(), &QPushButton::clicked);
-    QSignalSpy apply(form.applyButton(), &QPushButton::clicked);
-    QSignalSpy website(form.websiteButton(), &QPushButton::clicked);
-    QSignalSpy browse(form.browseButton(), &QPushButton::clicked);
-    for (QLineEdit* box :
-         {form.titleEdit(), form.statusEdits()[0], form.delayEdits()[0], form.customIconPathEdit()}) {
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_Return);
-        QTest::keyClick(box, Qt::Key_Enter);
-        QTest::keyClick(box, Qt::Key_Escape);
-    }
-    EXPECT_EQ(ok.count() + apply.count() + website.count() + browse.count(), 0);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(mainWindow.caption, "");
-}
-
-TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnce)
-{
-    form.disableSaverCheck()->click();
-    form.disableSaverCheck()->click();
-    form.disableSaverCheck()->setChecked(true);
-    EXPECT_EQ(saverCalls, (std::vector<bool>{false, true, false}));
-    form.applyButton()->click();
-    EXPECT_EQ(saverCalls.size(), 3u) << "Apply leaves the screen saver alone";
-}
-
-TEST_F(OptionsWindowTest, WebsiteButtonAndBannerOpenTheHomePage)
-{
-    form.show();
-    form.websiteButton()->click();
-    QTest::mouseClick(form.bannerPicture(), Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(form.bannerPicture(), Qt::Key_Space);
-    EXPECT_EQ(opened, (std::vector<QString>{MakerHomePage, MakerHomePage, MakerHomePage}));
-}
-
-TEST_F(OptionsWindowTest, ChoosingCustomOpensTheChooserOnlyWhenShownAndThePathIsEmpty)
-{
-    form.iconChoice()->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 0) << "hidden";
-
-    form.iconChoice()->setCurrentIndex(0);
-    form.show();
-    form.iconChoice()->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 1);
-    EXPECT_EQ(browseFilter, kIconFilter);
-    EXPECT_EQ(browseExt, "ico");
-    EXPECT_EQ(form.customIconPathEdit()->text(), "") << "cancelled";
-    EXPECT_EQ(form.iconChoice()->currentIndex(), 7);
-
-    chosenFile = "/pictures/mine.ico";
-    form.iconChoice()->setCurrentIndex(0);
-    form.iconChoice()->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 2);
-    EXPECT_EQ(form.customIconPathEdit()->text(), chosenFile);
-    form.iconChoice()->setCurrentIndex(0);
-    form.iconChoice()->setCurrentIndex(7);
-    EXPECT_EQ(browseCalls, 2) << "a path is already there";
-
-    chosenFile.clear();
-    form.browseButton()->click();
-    EXPECT_EQ(form.customIconPathEdit()->text(), "/pictures/mine.ico")
-        << "a cancelled chooser keeps the path";
+    const std::pair<QString, QString> cases[] = {{"/u/pic", "/u/pic.ico"},
+                                                 {"/u/pic.bmp", "/u/pic.bmp"},
+                                                 {"/u/my.pics/pic", "/u/my.pics/pic.ico"},
+                                                 {"/u/pic.", "/u/pic."},
+                                                 {"", ""}};
+    for (const auto& [typed, chosen] : cases)
+        EXPECT_EQ(acceptChosenPath(applyDefaultExtension(typed, "ico")), chosen) << typed.toStdString();
+    const QString atLimit = "/" + QString(MaxChosenPathLength - 5, u'a');
+    EXPECT_EQ(acceptChosenPath(applyDefaultExtension(atLimit, "ico")), atLimit + ".ico");
+    EXPECT_EQ(acceptChosenPath(applyDefaultExtension(atLimit + "b", "ico")), "");
 }
 
 } // namespace
