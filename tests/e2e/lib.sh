@@ -21,32 +21,25 @@ fail() {
     import -window root "$shots/$(basename "$0")-failure.png" 2>/dev/null || true
     exit 1
 }
-# Runs "$@" until it succeeds, for up to 300 tries a tenth of a second apart: the machine may be loaded.
+# Runs "$@" until it succeeds, for up to 30 s: the machine may be loaded.
 poll() {
-    local i
-    for i in $(seq 300); do
-        "$@" && return 0
+    local deadline=$((SECONDS + 30))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.1
     done
-    return 1
 }
 
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 | grep .; }
 window() { poll visible "$1" || fail "no window \"$1\""; }
-click() {
-    xdotool mousemove --window "$1" "$2" "$3" click 1
-    sleep 0.3
-}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1 sleep 0.3; }
 # Replaces the text of the box at x, y of window $1 with $4.
 type_into() {
     click "$1" "$2" "$3"
     xdotool key ctrl+a type --delay 20 "$4"
     sleep 0.3
 }
-start() {
-    "$program" &
-    pid=$!
-}
+start() { "$program" & pid=$!; }
 ended() { ! kill -0 "$pid" 2>/dev/null; }
 wait_end() {
     poll ended || fail "the program still runs after $1"
@@ -58,11 +51,8 @@ wait_end() {
 # Empty texts are stored with their NUL, which the listing shows as it is.
 stored() { "$reg" query "$key" /v "$1" | tr -d '\0' | sed -n "s/^ *$1 *REG_SZ *//p"; }
 expect_stored() { [ "$(stored "$1")" = "$2" ] || fail "$1 is stored as '$(stored "$1")', expected '$2'"; }
-expect_16_values() {
-    local count
-    count=$("$reg" query "$key" | tr -d '\0' | grep -c ' REG_SZ ' || true)
-    [ "$count" -eq 16 ] || fail "the key holds $count text values, expected 16"
-}
+values() { "$reg" query "$key" | tr -d '\0'; }
+expect_16_values() { [ "$(values | grep -c ' REG_SZ ')" -eq 16 ] || fail "not the 16 settings stored: $(values)"; }
 # An X server of the caller's own, which it can end: its number goes to own_display, its process to xserver.
 own_xserver() {
     exec {display_fd}<> <(:)
