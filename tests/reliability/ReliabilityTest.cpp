@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,55 +115,49 @@ LSTATUS readContents(const std::string& base, StoreContents& contents, const std
     return status;
 }
 
-// Step n of a fixed, endless script below HKEY_CURRENT_USER\Software\Kill, each step one changing call
-// (one transaction): values of 20 bytes to 20 KB set, replaced (the name in another case) and deleted in
-// keys S0..S3, each made as S<i>\A\B in one call and taken down a level at a time, values and all. Done on
-// the store when `store` is set, then, when it succeeded, in `model`: what the store must hold.
-bool churnStep(std::uint64_t n, StoreContents& model, bool store)
+// A fixed, endless script below HKEY_CURRENT_USER\Software\Kill, each step one changing call (one
+// transaction), in rounds of five: a value V0..V2 set or replaced (spelled v<i> in odd rounds; one in eight
+// spans several database pages), T\A made in one call, a value set in T, T\A deleted, T deleted with it.
+std::string churnName(std::uint64_t n)
 {
-    std::uint64_t h = (n + 0x9E3779B97F4A7C15ull) * 0xBF58476D1CE4E5B9ull;
-    h = (h ^ (h >> 31)) * 0x94D049BB133111EBull;
-    const std::string slot = std::string("S").append(std::to_string(h % 4));
-    const std::string keys[] = {slot, slot + "\\A", slot + "\\A\\B"};
-    const std::string name = std::string(h & 8 ? "VALUE" : "Value").append(std::to_string(h / 16 % 6));
-    const auto depth = model.count(keys[0]) + model.count(keys[1]) + model.count(keys[2]);
-    std::vector<std::pair<std::string, std::string>> none;
-    std::vector<std::pair<std::string, std::string>>& values = depth ? model[keys[0]] : none;
-    const auto found = std::find_if(values.begin(), values.end(), [&](const auto& value) {
-        return strcasecmp(value.first.c_str(), name.c_str()) == 0;
-    });
-    const auto roll = h / 256 % 16;
-    const char action = depth == 0 ? 'C' : roll >= 13 ? 'S' : roll >= 9 && found != values.end() ? 'D' : 'V';
-    // Mostly a few hundred bytes; one value in eight spans several database pages.
-    const std::size_t size = h / 4096 % 8 ? 16 + h / 65536 % 1500 : 8000 + h / 65536 % 12000;
-    const std::string& key = keys[action == 'C' ? 2 : action == 'S' ? depth - 1 : 0];
-    const std::string path = std::string("Software\\Kill\\").append(key);
-    HKEY handle = nullptr;
-    LSTATUS status = ERROR_SUCCESS;
-    if (store && action == 'C')
-        status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                 &handle, nullptr);
-    else if (store && action == 'S')
-        status = RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-    else if (store)
-        status = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &handle);
-    if (handle && action != 'C')
-        status = action == 'D' ? RegDeleteValueA(handle, name.c_str()) : setPayload(handle, name, n, size);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS)
-        return false;
-    model[""];
-    if (action == 'C')
-        model[keys[0]], model[keys[1]], model[keys[2]];
-    else if (action == 'S')
-        model.erase(key);
-    else if (action == 'D')
-        values.erase(found);
-    else if (found != values.end())
-        found->second = makePayload(n, size);
-    else
-        values.push_back({name, makePayload(n, size)});
-    return true;
+    return std::string(n / 5 % 2 ? "v" : "V").append(std::to_string(n / 5 % 3));
+}
+
+std::size_t churnSize(std::uint64_t n)
+{
+    return n % 8 == 0 ? 8000 + n * 7919 % 12000 : 16 + n * 7919 % 1500;
+}
+
+bool churnStep(std::uint64_t n)
+{
+    const char* const keys[] = {"Software\\Kill", "Software\\Kill\\T\\A", "Software\\Kill\\T",
+                                "Software\\Kill\\T\\A", "Software\\Kill\\T"};
+    if (n % 5 >= 3)
+        return RegDeleteKeyA(HKEY_CURRENT_USER, keys[n % 5]) == ERROR_SUCCESS;
+    HKEY key = createKey(keys[n % 5]);
+    const bool done =
+        key && (n % 5 == 1 || setPayload(key, n % 5 ? "x" : churnName(n), n, churnSize(n)) == 0);
+    RegCloseKey(key);
+    return done;
+}
+
+// What the store must hold below Software\Kill after `steps` steps.
+StoreContents churnState(std::uint64_t steps)
+{
+    StoreContents state;
+    for (std::uint64_t first = 0; first < std::min<std::uint64_t>(steps, 15); first += 5) {
+        std::uint64_t last = first;
+        while (last + 15 < steps)
+            last += 15;
+        state[""].emplace_back(churnName(first), makePayload(last, churnSize(last)));
+    }
+    if (steps % 5 >= 2)
+        state["T"];
+    if (steps % 5 == 2 || steps % 5 == 3)
+        state["T\\A"];
+    if (steps % 5 >= 3)
+        state["T"].emplace_back("x", makePayload(steps - steps % 5 + 2, churnSize(steps - steps % 5 + 2)));
+    return state;
 }
 
 bool report(std::uint64_t number)
@@ -174,16 +167,13 @@ bool report(std::uint64_t number)
 
 int runWorker(const std::string& mode, std::uint64_t number)
 {
-    StoreContents model;
     if (mode == "churn") { // from step `number` on, for ever, reporting each step done
-        for (std::uint64_t n = 0; n < number; ++n)
-            churnStep(n, model, false);
-        while (churnStep(number, model, true) && report(number))
+        while (churnStep(number) && report(number))
             ++number;
         return 1;
     }
-    if (mode ==
-        "writers") { // four processes at once, each writing values W<i>-n in a shared key and key W<i>
+    // Four processes at once, each writing values W<i>-n in a shared key and in key W<i>.
+    if (mode == "writers") {
         int id = 0;
         while (id < 3 && ::fork() > 0)
             ++id;
@@ -210,8 +200,7 @@ int runWorker(const std::string& mode, std::uint64_t number)
             refused += status != ERROR_SUCCESS;
             report(status == ERROR_SUCCESS ? i : 1ull << 63 | static_cast<std::uint64_t>(status));
         }
-        DWORD size = 0;
-        if (RegQueryValueExA(key, "0", nullptr, nullptr, nullptr, &size) || !limitFileSize(RLIM_INFINITY))
+        if (!limitFileSize(RLIM_INFINITY))
             return 1;
         for (std::uint64_t i = 1000; i < 1010; ++i) {
             if (setPayload(key, std::to_string(i), i, 6000) || !report(i))
@@ -222,8 +211,9 @@ int runWorker(const std::string& mode, std::uint64_t number)
     if (mode == "set") // one 256 KB value, for another process to read at once
         return setPayload(createKey("Software\\Fresh"), "value", number, 256 * 1024) == ERROR_SUCCESS ? 0 : 1;
     if (mode == "probe") { // what a program meets on a damaged store: a read of everything, then a write
+        StoreContents contents;
         HKEY key = nullptr;
-        report(static_cast<std::uint64_t>(readContents("Software", model)));
+        report(static_cast<std::uint64_t>(readContents("Software", contents)));
         const LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Probe", 0, nullptr, 0,
                                                KEY_ALL_ACCESS, nullptr, &key, nullptr);
         return report(static_cast<std::uint64_t>(status ? status : setPayload(key, "probe", 1, 100))) ? 0 : 1;
@@ -309,30 +299,27 @@ TEST(KillAtAnyMoment, EveryKillLeavesTheLastOrTheNextReportedState)
     FreshRegistry registry;
     const fs::path folder = registry.configHome() / "dawdlex";
     std::mt19937 random = seeded();
-    StoreContents model;
     std::uint64_t steps = 0;
     for (int round = 0; round < 20 * soak(); ++round) {
         SCOPED_TRACE(testing::Message() << "kill " << round + 1 << " after step " << steps);
         if (round % 5 == 0) {
             RegStoreClose();
             fs::remove_all(folder);
-            model.clear();
             steps = 0;
         }
         const int longest = round % 5 == 0 ? 8000 : round % 8 == 7 ? 200000 : 30000;
         const auto [status, reports] =
             work({"churn", std::to_string(steps)}, std::uniform_int_distribution<int>(0, longest)(random));
         ASSERT_EQ(status, 128 + SIGKILL) << "the writer ended by itself";
-        for (const std::uint64_t step : reports) {
-            ASSERT_EQ(step, steps) << "steps reported out of order";
-            churnStep(steps++, model, false);
-        }
+        for (const std::uint64_t step : reports)
+            ASSERT_EQ(step, steps++) << "steps reported out of order";
         StoreContents stored;
         ASSERT_EQ(readContents("Software\\Kill", stored), ERROR_SUCCESS) << "the store no longer opens";
         ASSERT_EQ(checkStoreFile(), "ok");
-        if (stored != model) // the step in flight was committed, not yet reported
-            churnStep(steps++, model, false);
-        ASSERT_TRUE(stored == model) << "neither the last reported state nor the next";
+        if (stored.size() == 1 && stored[""].empty()) // made by the first step, before its value was set
+            stored.clear();
+        steps += stored != churnState(steps); // the step in flight was committed, not yet reported
+        ASSERT_TRUE(stored == churnState(steps)) << "neither the last reported state nor the next";
         for (const auto& entry : fs::directory_iterator(folder))
             EXPECT_EQ(entry.path().string().find(".new-"), std::string::npos) << "left: " << entry.path();
     }
@@ -390,8 +377,7 @@ TEST(DiskFull, TheSettingsSaveSaysItFailedAndKeepsEachSettingWhole)
     FreshRegistry registry;
     // Saves settings made from `text` (texts of different lengths differ in all sixteen values) with no
     // file growing past `room` bytes; what the save said, and what is stored then.
-    const auto save = [](const std::string& text, rlim_t room,
-                         std::vector<std::pair<std::string, std::string>>& stored) {
+    const auto save = [](const std::string& text, rlim_t room) {
         dawdlex::Settings settings;
         (void)dawdlex::loadSettings(settings);
         settings.title = settings.buttonText = settings.customIconPath = text;
@@ -400,25 +386,24 @@ TEST(DiskFull, TheSettingsSaveSaysItFailedAndKeepsEachSettingWhole)
         settings.dualBars = settings.disableScreenSaver = text.size() % 2;
         settings.icon = static_cast<int>(text.size());
         const bool saved = limitFileSize(room) && dawdlex::saveSettings(settings);
-        StoreContents contents;
+        StoreContents stored;
         EXPECT_TRUE(limitFileSize(RLIM_INFINITY));
-        EXPECT_EQ(readContents("Software\\Pendlewick\\Dawdlex", contents), ERROR_SUCCESS);
+        EXPECT_EQ(readContents("Software\\Pendlewick\\Dawdlex", stored), ERROR_SUCCESS);
         EXPECT_EQ(checkStoreFile(), "ok");
         RegStoreClose();
-        stored = contents[""];
-        return saved;
+        return std::pair(saved, stored[""]);
     };
-    std::vector<std::pair<std::string, std::string>> newer, older, after;
-    ASSERT_TRUE(save("new", RLIM_INFINITY, newer));
+    const auto newer = save("new", RLIM_INFINITY).second;
     for (const rlim_t room : {0, 12600}) {
         SCOPED_TRACE(testing::Message() << "room " << room);
-        ASSERT_TRUE(save("old!", RLIM_INFINITY, older));
-        EXPECT_FALSE(save("new", room, after)) << "the save did not say it failed";
+        const auto older = save("old!", RLIM_INFINITY).second;
+        const auto [saved, after] = save("new", room);
+        EXPECT_FALSE(saved) << "the save did not say it failed";
         ASSERT_EQ(after.size(), 16u);
         for (std::size_t i = 0; i < after.size(); ++i)
             EXPECT_TRUE(after[i] == older[i] || (after[i] == newer[i] && room)) << after[i].first;
     }
-    EXPECT_TRUE(save("new", RLIM_INFINITY, after) && after == newer);
+    EXPECT_TRUE(save("new", RLIM_INFINITY) == std::pair(true, newer));
 }
 
 // A damaged store file, bits flipped or cut short, or one of two damages that once made a listing go on
