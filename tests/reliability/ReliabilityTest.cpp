@@ -16,7 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -30,23 +29,20 @@ namespace {
 // DAWDLEX_SOAK=N makes each run N times as long, for the long runs (scripts/soak).
 const int soak = std::max(1, std::atoi(std::getenv("DAWDLEX_SOAK") ? std::getenv("DAWDLEX_SOAK") : "1"));
 
-// The counter it was written for, then bytes made from it and the length: a torn, cut or mixed-up value
-// shows by its bytes alone.
+// The counter it was written for, as text, then bytes made from it and the length, `size` bytes in all but
+// never shorter than the text: a torn, cut or mixed-up value shows by its bytes alone.
 std::string makePayload(std::uint64_t counter, std::size_t size)
 {
-    std::string out(reinterpret_cast<const char*>(&counter), 8);
-    std::mt19937_64 bytes(counter * 65536 + size);
-    while (out.size() < 8 + size)
+    std::string out = std::to_string(counter).append(";");
+    for (std::mt19937_64 bytes(counter * 65536 + size); out.size() < size;)
         out += static_cast<char>(bytes());
     return out;
 }
 
 std::optional<std::uint64_t> payloadCounter(const std::string& data)
 {
-    std::uint64_t counter = 0;
-    std::memcpy(&counter, data.data(), std::min<std::size_t>(data.size(), 8));
-    return data.size() >= 8 && makePayload(counter, data.size() - 8) == data ? std::optional(counter)
-                                                                             : std::nullopt;
+    const std::uint64_t counter = std::strtoull(data.c_str(), nullptr, 10);
+    return makePayload(counter, data.size()) == data ? std::optional(counter) : std::nullopt;
 }
 
 LSTATUS setPayload(HKEY key, const std::string& name, std::uint64_t counter, std::size_t size)
@@ -85,14 +81,12 @@ LSTATUS readContents(const std::string& base, StoreContents& contents, const std
     if (status != ERROR_SUCCESS)
         return below.empty() && status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
     std::vector<std::pair<std::string, std::string>>& values = contents[below];
-    while (status == ERROR_SUCCESS) {
-        std::pair<std::string, std::string> value{std::string(16384, '\0'), std::string(65536, '\0')};
-        DWORD nameSize = 16384;
-        DWORD size = 65536;
-        status = RegEnumValueA(key, static_cast<DWORD>(values.size()), value.first.data(), &nameSize, nullptr,
-                               nullptr, reinterpret_cast<BYTE*>(value.second.data()), &size);
+    for (std::string name(16384, '\0'), data(65536, '\0'); status == ERROR_SUCCESS;) {
+        DWORD nameSize = 16384, size = 65536;
+        status = RegEnumValueA(key, static_cast<DWORD>(values.size()), name.data(), &nameSize, nullptr,
+                               nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
         if (status == ERROR_SUCCESS)
-            values.emplace_back(value.first.substr(0, nameSize), value.second.substr(0, size));
+            values.emplace_back(name.substr(0, nameSize), data.substr(0, size));
     }
     std::vector<std::string> subkeys;
     char name[256];
