@@ -238,8 +238,8 @@ std::pair<int, std::vector<std::uint64_t>> work(const std::string& mode, const s
     }
     int status = 0;
     for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; waited += 2) {
-        if (waited == 30000 * soak) {
-            ADD_FAILURE() << "worker " << mode << " ran over its time limit of " << 30 * soak << " s";
+        if (waited == 20000 * soak) {
+            ADD_FAILURE() << "worker " << mode << " ran over its time limit of " << 20 * soak << " s";
             ::kill(pid, SIGKILL);
         }
         ::usleep(2000);
