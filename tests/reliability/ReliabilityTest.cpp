@@ -374,8 +374,9 @@ TEST(DamagedStore, DamageGivesStatusesNotHangsAndARefusedFileIsLeftAsItWas)
 {
     FreshRegistry registry;
     for (int k = 0; k < 48; ++k)
-        RawRegistry::setRaw("Software\\Damage\\K" + std::to_string(k / 4), "v" + std::to_string(k % 4),
-                            REG_BINARY, std::vector<uint8_t>(50 + 700 * (k % 4), static_cast<uint8_t>(k)));
+        RawRegistry::setRaw(std::string("Software\\Damage\\K").append(std::to_string(k / 4)),
+                            std::string("v").append(std::to_string(k % 4)), REG_BINARY,
+                            std::vector<uint8_t>(50 + 700 * (k % 4), static_cast<uint8_t>(k)));
     RegStoreClose();
     const std::string store = RegStorePath();
     const std::string pristine = readFile(store);
