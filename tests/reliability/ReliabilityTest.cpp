@@ -298,11 +298,9 @@ TEST(ManyWriters, FourWritersAtOnceLoseNothing)
     ASSERT_EQ(readContents("Software\\Many", stored), ERROR_SUCCESS);
     std::uint64_t whole = 0;
     for (const auto& [key, values] : stored) {
-        for (const auto& value : values) {
-            const auto counter = payloadCounter(value.second);
-            whole += counter && value.first.substr(value.first.find('-') + 1) == std::to_string(*counter) &&
-                     (key == "Shared" || value.first.starts_with(key + "-"));
-        }
+        for (const auto& [name, data] : values)
+            whole += (key == "Shared" || name.starts_with(key + "-")) &&
+                     payloadCounter(data) == std::stoull(name.substr(name.find('-') + 1));
     }
     EXPECT_EQ(whole, 8000u * soak) << "values lost or not whole";
 }
