@@ -110,6 +110,21 @@ TEST_F(ProgressWindowTest, ThePhasesFollowTheOptionsAsTheyAreEdited)
     EXPECT_TRUE(QTest::qWaitFor([this] { return form.bars()[0]->updatesEnabled(); }, 5000));
 }
 
+// Typed keys must reach the Options window's Title, not the banner (a space there opens the website),
+// also when the window was already open behind the main window.
+TEST_F(ProgressWindowTest, ClickingTheIconGivesTheOptionsWindowTheKeyboard)
+{
+    form.start();
+    form.show();
+    for (int click = 0; click < 2; ++click) {
+        form.activateWindow();
+        QTest::mouseClick(form.iconPicture(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return QApplication::focusWidget() == form.options()->titleEdit(); }, 2000))
+            << "click " << click;
+    }
+}
+
 // Every way to end saves what the Options window holds, once, and stops the run.
 TEST_F(ProgressWindowTest, EveryEndSavesOnceAndStopsTheRun)
 {
