@@ -19,13 +19,10 @@ public:
         std::vector<uint8_t> data;
     };
 
-    static void makeKey(const std::string& subKey);
     // Creates the key when needed.
     static void setRaw(const std::string& subKey, const std::string& name, DWORD type,
                        const std::vector<uint8_t>& data);
     static StoredValue queryRaw(const std::string& subKey, const std::string& name);
-    // Value names in the registry's enumeration order; none when the key cannot be opened.
-    static std::vector<std::string> valueNamesRaw(const std::string& subKey);
 #ifndef _WIN32
     // Closes the store and damages its file as a flipped bit in an index page can: the index of value
     // order gets a wrong entry for every value called `name`, which the quick check at opening misses.
