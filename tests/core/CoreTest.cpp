@@ -62,8 +62,7 @@ TEST(ProgressRun, BarsStepAndPhasesFollowTheMessages)
     // the messages; then after each of a number of ticks: both bars and the phase
     using Messages = std::array<std::string, Settings::kPhaseCount>;
     const std::vector<std::pair<Messages, std::vector<std::array<int, 4>>>> rows{
-        {{"a", "b", "c", "d", "e"},
-         {{1, 1, 0, 0}, {39, 40, 0, 0}, {1, 0, 1, 1}, {41, 0, 2, 2}, {123, 0, 5, 0}}},
+        {{"a", "b", "c", "d", "e"}, {{1, 1, 0, 0}, {39, 40, 0, 0}, {1, 0, 1, 1}, {164, 0, 5, 0}}},
         {{"a", "b", "", "d", "e"}, {{81, 40, 1, 1}, {1, 0, 2, 0}, {41 * 38 + 40, 40, 40, 0}, {1, 0, 0, 1}}},
         {{"", "b", "c", "", ""}, {{41, 0, 1, 1}, {41, 0, 2, 2}, {41, 0, 3, 0}}},
     };

@@ -47,12 +47,10 @@ FreshRegistry::~FreshRegistry()
 
 FreshRegistry::FreshRegistry() : m_place((std::filesystem::temp_directory_path() / "dawdlex-XXXXXX").string())
 {
-    if (mkdtemp(m_place.data()) == nullptr)
-        giveUp("mkdtemp");
     if (const char* previous = std::getenv("XDG_CONFIG_HOME"))
         m_previousConfigHome = previous;
-    if (setenv("XDG_CONFIG_HOME", m_place.c_str(), 1) != 0)
-        giveUp("setenv XDG_CONFIG_HOME");
+    if (mkdtemp(m_place.data()) == nullptr || setenv("XDG_CONFIG_HOME", m_place.c_str(), 1) != 0)
+        giveUp("making a configuration folder");
     RegStoreClose();
 }
 
