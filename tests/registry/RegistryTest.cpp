@@ -118,6 +118,7 @@ TEST_F(Registry, EachKindIsReadAsItsBytesAndSizeFigureSayAndCopiedByRenameValue)
         EXPECT_EQ(std::make_pair(value.type, value.data), std::make_pair(type, bytesOf(bytes))) << name;
     }
     EXPECT_EQ(std::make_pair(registry.stringType(), registry.integerType()), std::make_pair(1, 4));
+    EXPECT_EQ(registry.ReadEnviromentString("w2"), "%X%%") << "an unknown name stays as it is";
 }
 
 // With no key open, on a key that cannot be written, and for data or names the class does not take: false,
