@@ -5,52 +5,38 @@
 #include <cstdio>
 #include <cstdlib>
 
+[[noreturn]] static void giveUp(const char* what)
+{
+    std::fprintf(stderr, "FreshRegistry: %s failed; stopping rather than using the user's registry\n", what);
+    std::abort();
+}
+
 #ifdef _WIN32
 
 #include <atomic>
 
-namespace {
+static const char* const sandboxParent = "Software\\DawdlexTests";
 
-const char* const sandboxParent = "Software\\DawdlexTests";
-
-[[noreturn]] void giveUp(const char* what, LSTATUS status)
-{
-    std::fprintf(stderr, "FreshRegistry: %s failed with %ld; stopping rather than using the real registry\n",
-                 what, static_cast<long>(status));
-    std::abort();
-}
-
-std::string uniqueSandboxName()
+FreshRegistry::FreshRegistry()
 {
     static std::atomic<unsigned> counter{0};
-    return std::string(sandboxParent) + "\\" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(GetTickCount64()) + "-" + std::to_string(counter++);
-}
-
-} // namespace
-
-FreshRegistry::FreshRegistry() : m_sandbox(uniqueSandboxName())
-{
+    m_place = std::string(sandboxParent) + "\\" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount64()) + "-" + std::to_string(counter++);
     HKEY sandbox = nullptr;
     DWORD disposition = 0;
-    LSTATUS status =
-        RegCreateKeyExA(HKEY_CURRENT_USER, m_sandbox.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &sandbox, &disposition);
-    if (status != ERROR_SUCCESS)
-        giveUp("creating the test key", status);
-    if (disposition != REG_CREATED_NEW_KEY)
-        giveUp("creating a new test key", ERROR_ALREADY_EXISTS);
-    status = RegOverridePredefKey(HKEY_CURRENT_USER, sandbox);
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_place.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &sandbox, &disposition) != ERROR_SUCCESS ||
+        disposition != REG_CREATED_NEW_KEY ||
+        RegOverridePredefKey(HKEY_CURRENT_USER, sandbox) != ERROR_SUCCESS)
+        giveUp("redirecting HKEY_CURRENT_USER to a new key");
     // The override keeps a handle of its own.
     RegCloseKey(sandbox);
-    if (status != ERROR_SUCCESS)
-        giveUp("redirecting HKEY_CURRENT_USER", status);
 }
 
 FreshRegistry::~FreshRegistry()
 {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegDeleteTreeA(HKEY_CURRENT_USER, m_sandbox.c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, m_place.c_str());
     // Fails, as it should, while another test program still has its key there.
     RegDeleteKeyA(HKEY_CURRENT_USER, sandboxParent);
 }
@@ -59,39 +45,12 @@ FreshRegistry::~FreshRegistry()
 
 #include "winreg_store.h"
 
-#include <vector>
-
-namespace {
-
-[[noreturn]] void giveUp(const char* what)
-{
-    std::perror(what);
-    std::fprintf(stderr, "FreshRegistry: stopping rather than using the real store\n");
-    std::abort();
-}
-
-std::filesystem::path makeTemporaryFolder()
-{
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    if (error)
-        base = "/tmp";
-    std::string pattern = (base / "dawdlex-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr)
-        giveUp("mkdtemp");
-    return std::filesystem::path(buffer.data());
-}
-
-} // namespace
-
-FreshRegistry::FreshRegistry() : m_configHome(makeTemporaryFolder())
+FreshRegistry::FreshRegistry() : m_place((std::filesystem::temp_directory_path() / "dawdlex-XXXXXX").string())
 {
     if (const char* previous = std::getenv("XDG_CONFIG_HOME"))
         m_previousConfigHome = previous;
-    if (setenv("XDG_CONFIG_HOME", m_configHome.c_str(), 1) != 0)
-        giveUp("setenv XDG_CONFIG_HOME");
+    if (mkdtemp(m_place.data()) == nullptr || setenv("XDG_CONFIG_HOME", m_place.c_str(), 1) != 0)
+        giveUp("making a configuration folder");
     RegStoreClose();
 }
 
@@ -102,10 +61,11 @@ FreshRegistry::~FreshRegistry()
         setenv("XDG_CONFIG_HOME", m_previousConfigHome->c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+    // A test may have left the folder read-only.
     std::error_code ignored;
-    std::filesystem::permissions(m_configHome, std::filesystem::perms::owner_all,
+    std::filesystem::permissions(m_place, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(m_configHome, ignored);
+    std::filesystem::remove_all(m_place, ignored);
 }
 
 #endif

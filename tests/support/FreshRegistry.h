@@ -25,17 +25,13 @@ public:
 
 #ifndef _WIN32
     // The temporary folder XDG_CONFIG_HOME points to while the object lives.
-    const std::filesystem::path& configHome() const
+    std::filesystem::path configHome() const
     {
-        return m_configHome;
+        return m_place;
     }
 #endif
 
 private:
-#ifdef _WIN32
-    std::string m_sandbox; // below the real HKEY_CURRENT_USER
-#else
-    std::filesystem::path m_configHome;
+    std::string m_place; // the temporary folder, or the redirection's key below the real HKEY_CURRENT_USER
     std::optional<std::string> m_previousConfigHome;
-#endif
 };

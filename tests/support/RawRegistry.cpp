@@ -1,93 +1,25 @@
+#ifndef _WIN32
 #include "RawRegistry.h"
 
-#include <gtest/gtest.h>
-
-#ifndef _WIN32
 #include <sqlite3.h>
 #include <winreg_store.h>
-#endif
 
-void RawRegistry::makeKey(const std::string& subKey)
-{
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              &disposition),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-void RawRegistry::setRaw(const std::string& subKey, const std::string& name, DWORD type,
-                         const std::vector<uint8_t>& data)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-RawRegistry::StoredValue RawRegistry::queryRaw(const std::string& subKey, const std::string& name)
-{
-    StoredValue value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return value;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-        value.data.resize(size);
-        value.found = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, value.data.data(), &size) ==
-                      ERROR_SUCCESS;
-        value.data.resize(size);
-    }
-    RegCloseKey(key);
-    return value;
-}
-
-std::vector<std::string> RawRegistry::valueNamesRaw(const std::string& subKey)
-{
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    for (DWORD index = 0;; ++index) {
-        char name[256] = {};
-        DWORD length = sizeof name;
-        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
-#ifndef _WIN32
 void RawRegistry::damageValueOrder(const std::string& name)
 {
     const std::string path = RegStorePath();
     RegStoreClose();
     // The index is rebuilt over an expression that moves the value's entry half a place on, then declared
     // a plain index again; each step needs a connection of its own to see the schema the last one wrote.
-    std::string quoted;
-    for (const char c : name)
-        quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    const std::string steps[] = {
-        "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX vals_order ON vals(key, "
-        "(CASE WHEN name = ''" +
-            quoted + "'' THEN seq + 0.5 ELSE seq END))' WHERE name = 'vals_order'",
-        "REINDEX vals_order",
-        "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX vals_order ON vals(key, "
-        "seq)' WHERE name = 'vals_order'",
-    };
-    for (const std::string& step : steps) {
+    const std::string declare = "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX "
+                                "vals_order ON vals(key, ";
+    const std::string where = ")' WHERE name = 'vals_order'";
+    for (const std::string& step :
+         {declare + "(CASE WHEN name = ''" + name + "'' THEN seq + 0.5 ELSE seq END)" + where,
+          std::string("REINDEX vals_order"), declare + "seq" + where}) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db, step.c_str(), nullptr, nullptr, &error);
-        const std::string message = error ? error : "";
-        sqlite3_free(error);
+        const int rc = sqlite3_exec(db, step.c_str(), nullptr, nullptr, nullptr);
+        const std::string message = sqlite3_errmsg(db);
         sqlite3_close(db);
         ASSERT_EQ(rc, SQLITE_OK) << message;
     }
