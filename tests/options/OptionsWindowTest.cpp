@@ -123,7 +123,7 @@ TEST_F(OptionsWindowTest, ScreenSaverBoxSwitchesAtOnceAndApplyLeavesItAlone)
 
 TEST_F(OptionsWindowTest, UnavailableKeyWarnsAndKeepsWhatTheControlsHeld)
 {
-    RawRegistry::makeKey("Software\\Pendlewick\\Dawdlex");
+    RawRegistry::setRaw("Software\\Pendlewick\\Dawdlex", "Other", REG_SZ, {0}); // makes the key
     ASSERT_EQ(RegStoreSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Pendlewick\\Dawdlex", TRUE), 0);
     form.titleEdit()->setText("Mine");
     form.loadStoredSettings();
