@@ -3,6 +3,7 @@
 #include "StoreFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <tuple>
@@ -98,6 +99,76 @@ TEST_F(ContractTest, HandlesWorkOnlyWhileTheyAndTheirKeyExist)
         RegCloseKey(opened);
         EXPECT_EQ(RegCloseKey(handle), close);
     }
+}
+
+// Values need the handle's access; creating and deleting keys need none of it (a client's tree delete
+// deletes through handles opened for listing only, and would list the same key for ever if refused).
+TEST_F(ContractTest, ValuesNeedTheHandlesAccessKeysDoNot)
+{
+    using Call = LSTATUS (*)(HKEY);
+    const std::tuple<const char*, REGSAM, Call, LSTATUS> cases[] = {
+        {"set value, read handle", KEY_READ, [](HKEY h) { return setString(h, "v", "x"); },
+         ERROR_ACCESS_DENIED},
+        {"query value, write handle", KEY_WRITE,
+         [](HKEY h) { return RegQueryValueExA(h, "v", nullptr, nullptr, nullptr, nullptr); },
+         ERROR_ACCESS_DENIED},
+        {"list values, write handle", KEY_WRITE,
+         [](HKEY h) {
+             char name[8];
+             DWORD length = sizeof name;
+             return RegEnumValueA(h, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+         },
+         ERROR_ACCESS_DENIED},
+        {"create subkey, notify handle", KEY_NOTIFY,
+         [](HKEY h) {
+             HKEY sub = nullptr;
+             const LSTATUS status =
+                 RegCreateKeyExA(h, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr);
+             RegCloseKey(sub);
+             return status;
+         },
+         ERROR_SUCCESS},
+        {"delete subkey, listing handle", KEY_ENUMERATE_SUB_KEYS,
+         [](HKEY h) { return RegDeleteKeyA(h, "B"); }, ERROR_SUCCESS},
+    };
+    for (const auto& [what, access, call, expected] : cases) {
+        SCOPED_TRACE(what);
+        const std::string path = std::string("Guarded\\") + what;
+        RegCloseKey(create(path + "\\B"));
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &key), ERROR_SUCCESS);
+        EXPECT_EQ(call(key), expected);
+        RegCloseKey(key);
+    }
+}
+
+// A key's last write time is the clock's, as FILETIME ticks (100 ns since 1601), and a change moves it on.
+TEST_F(ContractTest, ChangesStampTheKeysLastWriteTime)
+{
+    const auto now = [] {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+                       .count() /
+                   100 +
+               116444736000000000LL;
+    };
+    const auto lastWrite = [](HKEY key) {
+        FILETIME time{};
+        EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, &time),
+                  ERROR_SUCCESS);
+        return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    };
+    const long long slack = 50000000; // 5 s: the store keeps milliseconds, Windows its own coarse clock
+    const long long before = now();
+    HKEY key = create("Stamped");
+    const long long created = lastWrite(key);
+    EXPECT_GE(created, before - slack);
+    EXPECT_LE(created, now() + slack);
+    ASSERT_EQ(setString(key, "v", "x"), ERROR_SUCCESS);
+    EXPECT_GE(lastWrite(key), created);
+    EXPECT_LE(lastWrite(key), now() + slack);
+    RegCloseKey(key);
 }
 
 TEST_F(ContractTest, BuffersGetTheirContentOnlyWhenItFitsWithItsTerminator)

@@ -195,6 +195,35 @@ TEST_F(StoreFileTest, TheStoreIsPrivateAndWritableOnlyWhileItsFileIs)
     RegCloseKey(key);
 }
 
+// Out of file descriptors at any step of opening, the store must say it cannot open, not that it is
+// read-only: the program would then keep the user's settings unsaved without a word.
+TEST_F(StoreFileTest, RunningOutOfDescriptorsIsNotTakenForAReadOnlyStore)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own to report";
+#endif
+    RegCloseKey(create("Software\\Filler"));
+    RegStoreClose();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    for (int left = 0; left <= 12; ++left) {
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree + left);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        HKEY key = nullptr;
+        LSTATUS status = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Filler", 0, KEY_ALL_ACCESS, &key);
+        if (status == ERROR_SUCCESS)
+            status = setString(key, "v", "x");
+        RegCloseKey(key);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        RegStoreClose();
+        EXPECT_NE(status, ERROR_ACCESS_DENIED) << left << " descriptors left";
+        EXPECT_TRUE(status == ERROR_SUCCESS || left < 12) << left << " descriptors left";
+    }
+}
+
 TEST_F(StoreFileTest, ADamagedOrForeignStoreIsRefusedAndLeftAsItIs)
 {
     const std::pair<const char*, std::function<void()>> damages[] = {
