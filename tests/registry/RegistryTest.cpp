@@ -51,7 +51,7 @@ TEST_F(Registry, EachKindIsReadAsItsBytesAndSizeFigureSayAndCopiedByRenameValue)
         {"abc", REG_SZ, "abc\0"s, K::String, 3, "abc", 0, false},
         // Texts count without their terminator, but a one-byte text counts 1.
         {"NUL", REG_SZ, "\0"s, K::String, 1, "\0"s, 0, true},
-        {"x", REG_SZ, "x", K::String, 1, "x", 'x', true},
+        {"sz one byte unterminated", REG_SZ, "x", K::String, 1, "x", 'x', true},
         {"ab", REG_SZ, "ab", K::String, 1, "a", 0, false},
         {"wrapped", REG_EXPAND_SZ, var + '\0', K::EnvironmentString, 21, var, 0, false},
         {"unwrapped", REG_EXPAND_SZ, var + "b\0"s, K::EnvironmentString, 22, var + "b", 0, false},

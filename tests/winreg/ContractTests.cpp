@@ -67,11 +67,12 @@ TEST_F(ContractTest, PathsSplitOnBackslashesAndHaveLimits)
 
 TEST_F(ContractTest, HandlesWorkOnlyWhileTheyAndTheirKeyExist)
 {
-    HKEY closed = create("Closed");
-    ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
     HKEY deleted = create("Deleted");
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Deleted"), ERROR_SUCCESS);
-    RegCloseKey(create("Deleted")); // the same name made anew is another key
+    HKEY anew = create("Deleted"); // the same name made anew is another key
+    // Closed last: Windows hands a closed handle's number to the next key opened.
+    HKEY closed = create("Closed");
+    ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
     // A predefined handle that went through a 32-bit integer and came back without sign extension.
     const auto low32 = reinterpret_cast<HKEY>(
         static_cast<ULONG_PTR>(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(HKEY_CURRENT_USER))));
@@ -99,6 +100,7 @@ TEST_F(ContractTest, HandlesWorkOnlyWhileTheyAndTheirKeyExist)
         RegCloseKey(opened);
         EXPECT_EQ(RegCloseKey(handle), close);
     }
+    RegCloseKey(anew);
 }
 
 // Values need the handle's access; creating and deleting keys need none of it (a client's tree delete
