@@ -224,6 +224,41 @@ TEST_F(StoreFileTest, RunningOutOfDescriptorsIsNotTakenForAReadOnlyStore)
     }
 }
 
+// Stores made before key classes and last-write times are brought up to date in place, data and all.
+TEST_F(StoreFileTest, AStoreOfAnOlderBuildKeepsItsDataAndGainsClassesAndTimes)
+{
+    HKEY key = create("Software\\Old");
+    ASSERT_EQ(setString(key, "Title", "kept"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegStoreClose();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(storeFile().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "DROP TRIGGER key_created; DROP TRIGGER key_deleted; DROP TRIGGER value_added; "
+                           "DROP TRIGGER value_changed; DROP TRIGGER value_deleted; "
+                           "ALTER TABLE keys DROP COLUMN class; ALTER TABLE keys DROP COLUMN written",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    char className[] = "leaf";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Old\\New", 0, className, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    char text[8] = {};
+    DWORD length = sizeof text;
+    FILETIME time{};
+    EXPECT_EQ(RegQueryInfoKeyA(key, text, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, &time),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(text, "leaf");
+    EXPECT_NE(time.dwHighDateTime, 0u);
+    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(getString(key, "Title"), "kept");
+    RegCloseKey(key);
+}
+
 TEST_F(StoreFileTest, ADamagedOrForeignStoreIsRefusedAndLeftAsItIs)
 {
     const std::pair<const char*, std::function<void()>> damages[] = {
