@@ -155,7 +155,8 @@ TEST(RegFileWriter, WritesEachValueAsWindowsDoes)
         {{"nnn", REG_BINARY, repeat(24, "Z")}, "\"nnn\"=hex:" + repeat(23, "5a,") + "\\\r\n  5a"},
         {{"n", REG_BINARY, repeat(50, "Z")},
          "\"n\"=hex:" + repeat(23, "5a,") + "\\\r\n  " + repeat(25, "5a,") + "\\\r\n  5a,5a"},
-        {{repeat(80, "n"), REG_NONE, "ZZ"}, "\"" + repeat(80, "n") + "\"=hex(0):5a,\\\r\n  5a"},
+        {{repeat(80, "n"), REG_NONE, "ZZ"},
+         std::string(1, '"').append(repeat(80, "n")) + "\"=hex(0):5a,\\\r\n  5a"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(formatValue(row.value), row.text) << row.value.name;
